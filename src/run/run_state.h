@@ -1,0 +1,24 @@
+#pragma once
+// The variables that carry information from one phase of a run to the next.
+// Working storage of a single phase (Sstr, line, getString, i, p, ...) lives
+// in that phase as locals.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dumplog {
+
+struct RunState {
+    std::string pgm;                      ///< vendor tool path, e.g. "./Zerbo/zerbo64"
+    std::vector<std::string> devInfo;     ///< [device path, MegaRAID port id, ...]
+    std::string ModelName;                ///< model identification from the drive
+    std::optional<std::string> DriveSN;   ///< "SN" + serial; unset until a report gives it
+};
+
+/// The two model identifications of the family the save log can be read from.
+bool is_family_drive(const std::string& ModelName);
+
+/// DriveSN, or the "not defined" error when no report has given it yet.
+const std::string& defined_DriveSN(const RunState& state);
+
+}  // namespace dumplog
