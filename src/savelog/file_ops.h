@@ -1,0 +1,26 @@
+#pragma once
+// File steps of the collection. Every refusal of the file system throws
+// RunError naming the path and the system's reason.
+#include <string>
+
+namespace dumplog {
+
+/// A regular file, or a symbolic link to one.
+bool is_regular_file(const std::string& path);
+/// A directory, or a symbolic link to one.
+bool is_directory(const std::string& path);
+
+void delete_file(const std::string& path);
+/// Renames within the working folder, replacing a file of the target name.
+void rename_file(const std::string& from, const std::string& to);
+/// Moves `file` into `folder` under its own name. Never replaces an entry
+/// already there; across file systems it copies (times and mode) and deletes.
+void move_into_folder(const std::string& file, const std::string& folder);
+
+/// Removes a folder and everything in it; links inside are removed as links.
+/// Refuses a path that is itself a symbolic link.
+void remove_folder_tree(const std::string& path);
+/// Creates one folder level with mode 0777 less the umask.
+void make_folder(const std::string& path);
+
+}  // namespace dumplog

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+namespace dumplog {
+
+struct RunState;
+struct Seams;
+
+/// "chmod 777 -R ./SN.../"
+std::string folder_permissions_command(const std::string& DriveSN);
+/// "tar -jcf SN....tar.bz2 SN.../"
+std::string archive_command(const std::string& DriveSN);
+/// "chmod 777 SN....tar.bz2 " (the line ends with a blank)
+std::string archive_permissions_command(const std::string& DriveSN);
+
+/// Moves the reports into the output folder, deletes the scratch files and
+/// packs the folder into DriveSN.tar.bz2. A failed archive command ends the
+/// run with an error instead of "Dump Log done!!"; the folder stays.
+void packaging(RunState& state, Seams& seams);
+
+}  // namespace dumplog

@@ -1,0 +1,58 @@
+#include "savelog/page_dump.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "query/command_lines.h"
+#include "query/shell.h"
+#include "run/console.h"
+#include "run/run_state.h"
+#include "run/seams.h"
+#include "savelog/file_ops.h"
+
+namespace dumplog {
+
+void page_dump(RunState& state, Seams& seams) {
+    if (!is_family_drive(state.ModelName)) {
+        seams.console.MsgOut("Model name is not KR4/KRW,can not down savelog!!");
+        return;
+    }
+    const std::string& DriveSN = defined_DriveSN(state);
+
+    seams.console.MsgOut("===Dump Save Log Start===");
+    for (int i = 0; i < kSavelogPages; ++i) {
+        const std::string fileName = page_file_name(DriveSN, i, state.devInfo);
+        if (is_regular_file(fileName)) delete_file(fileName);
+        const std::string Sstr = page_command(state.pgm, state.devInfo, i, fileName);
+        seams.console.MsgOut(Sstr);
+        seams.shell.run(Sstr);
+        seams.pause(kPageCommandPause);
+    }
+
+    const std::string warning = incomplete_pages_warning(incomplete_pages(DriveSN, state.devInfo));
+    if (!warning.empty()) seams.console.warn(warning);
+}
+
+std::vector<std::string> incomplete_pages(const std::string& DriveSN, const std::vector<std::string>& devInfo) {
+    std::vector<std::string> pages;
+    for (int i = 0; i < kSavelogPages; ++i) {
+        struct stat st;
+        const std::string fileName = page_file_name(DriveSN, i, devInfo);
+        if (stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == kSavelogPageBytes) continue;
+        char number[8];
+        std::snprintf(number, sizeof number, "%03d", i);
+        pages.emplace_back(number);
+    }
+    return pages;
+}
+
+std::string incomplete_pages_warning(const std::vector<std::string>& pages) {
+    if (pages.empty()) return {};
+    std::string text = "warning: " + std::to_string(pages.size()) + " of " + std::to_string(kSavelogPages) +
+                       " save-log pages are missing or not " + std::to_string(kSavelogPageBytes) +
+                       " bytes long:";
+    for (const auto& page : pages) text += " " + page;
+    return text;
+}
+
+}  // namespace dumplog

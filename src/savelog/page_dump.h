@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace dumplog {
+
+struct RunState;
+struct Seams;
+
+inline constexpr int kSavelogPages = 128;
+inline constexpr long kSavelogPageBytes = 16384;
+inline constexpr double kPageCommandPause = 0.05;
+
+/// Family drives: 128 page commands, each writing one page file into the
+/// output folder, with a pause after each. Other drives: the refusal message.
+void page_dump(RunState& state, Seams& seams);
+
+/// Three-digit numbers of the pages whose file is missing or not 16384 bytes.
+std::vector<std::string> incomplete_pages(const std::string& DriveSN, const std::vector<std::string>& devInfo);
+
+/// The stderr warning for those pages; empty when every page is complete.
+std::string incomplete_pages_warning(const std::vector<std::string>& pages);
+
+}  // namespace dumplog
