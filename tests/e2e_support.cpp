@@ -1,0 +1,127 @@
+#include "e2e_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "test_support.h"
+
+namespace dumplog::testing {
+
+namespace fs = std::filesystem;
+
+SimWorkdir::SimWorkdir() {
+    std::string pattern = (fs::temp_directory_path() / "dumplog-e2e-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    work_ = root_ + "/work";
+    const std::string layout = std::string("bash '") + LAYOUT_SCRIPT + "' '" + work_ + "' '" + SIM_BIN + "'";
+    if (std::system(layout.c_str()) != 0) throw std::runtime_error("cannot lay out " + work_);
+}
+
+SimWorkdir::~SimWorkdir() {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+RunResult SimWorkdir::run(const RunOptions& options) const {
+    const std::string out_path = root_ + "/stdout.txt";
+    const std::string err_path = root_ + "/stderr.txt";
+    // Fresh files before the child starts, so nobody reads the last run's output.
+    write_file(out_path, "");
+    write_file(err_path, "");
+    int input[2];
+    int output[2] = {-1, -1};
+    if (pipe(input) != 0) throw std::runtime_error("pipe");
+    if (options.stdout_reader_gone) {
+        if (pipe(output) != 0) throw std::runtime_error("pipe");
+        close(output[0]);
+    }
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        dup2(input[0], 0);
+        close(input[0]);
+        close(input[1]);
+        const int out = options.stdout_reader_gone ? output[1]
+                                                   : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        setenv("SIM_LOG", sim_log().c_str(), 1);
+        for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
+        if (chdir(work_.c_str()) != 0) _exit(126);
+        std::vector<char*> argv{const_cast<char*>(DUMPLOG_BIN)};
+        for (const auto& arg : options.args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(DUMPLOG_BIN, argv.data());
+        _exit(127);
+    }
+    setpgid(pid, pid);
+    close(input[0]);
+    if (options.stdout_reader_gone) close(output[1]);
+    if (!options.input.empty() && write(input[1], options.input.data(), options.input.size()) < 0)
+        throw std::runtime_error("write to stdin");
+    if (!options.keep_input_open) close(input[1]);
+    if (options.while_running) options.while_running(pid);
+
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (options.keep_input_open) close(input[1]);
+
+    RunResult result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = options.stdout_reader_gone ? "" : read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+std::string SimWorkdir::path_without_tar() const {
+    const std::string bin = root_ + "/bin";
+    fs::create_directories(bin);
+    for (const char* tool : {"find", "chmod", "tee", "bzip2", "sh", "cat"}) {
+        const std::string where = capture(std::string("command -v ") + tool);
+        if (!where.empty()) fs::create_symlink(where.substr(0, where.find('\n')), bin + "/" + tool);
+    }
+    return bin;
+}
+
+std::vector<std::string> SimWorkdir::leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(work_)) {
+        const std::string name = entry.path().filename();
+        if (name != "Zerbo" && name != "SmartCtl") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool wait_for_text(const std::string& path, const std::string& text, double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (read_file(path).find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::string capture(const std::string& command) {
+    std::string text;
+    if (std::FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        std::size_t got;
+        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, got);
+        pclose(pipe);
+    }
+    return text;
+}
+
+}  // namespace dumplog::testing

@@ -1,0 +1,51 @@
+#pragma once
+// Runs the built dumplog in a scratch working folder laid out with the
+// simulated drive, with chosen arguments, input and environment.
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace dumplog::testing {
+
+struct RunResult {
+    int status = -1;  ///< exit status, or 128 + signal number
+    std::string out;
+    std::string err;
+};
+
+struct RunOptions {
+    std::vector<std::string> args;
+    std::string input;
+    std::vector<std::pair<std::string, std::string>> env;
+    bool keep_input_open = false;    ///< stdin stays open until the run ends
+    bool stdout_reader_gone = false; ///< stdout is a pipe whose reader has closed
+    /// Called while the run goes on, with its pid (also its process group).
+    std::function<void(pid_t)> while_running;
+};
+
+class SimWorkdir {
+public:
+    SimWorkdir();
+    ~SimWorkdir();
+    const std::string& root() const { return root_; }  ///< scratch area beside the working folder
+    const std::string& work() const { return work_; }  ///< the working folder
+    std::string sim_log() const { return root_ + "/sim.log"; }
+    RunResult run(const RunOptions& options) const;
+    /// A folder of links to the programs the run needs from PATH, without tar.
+    std::string path_without_tar() const;
+    /// Entries of the working folder other than Zerbo and SmartCtl, sorted.
+    std::vector<std::string> leftovers() const;
+
+private:
+    std::string root_;
+    std::string work_;
+};
+
+/// Waits up to `seconds` for `path` to contain `text`.
+bool wait_for_text(const std::string& path, const std::string& text, double seconds);
+/// Output of a shell command.
+std::string capture(const std::string& command);
+
+}  // namespace dumplog::testing

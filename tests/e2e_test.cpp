@@ -1,0 +1,310 @@
+// The built tool against the simulated drive, in scratch working folders.
+// Runs that dump 128 pages take at least 6.4 s each; there are three.
+#include <csignal>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "page_pattern.h"
+#include "query/command_lines.h"
+#include "run/seams.h"
+#include "run/startup.h"
+#include "test_support.h"
+
+namespace dumplog {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::capture;
+using testing::message_texts;
+using testing::read_file;
+using testing::RunOptions;
+using testing::SimWorkdir;
+using Lines = std::vector<std::string>;
+
+const std::string kPgm = choose_pgm(host_machine_name());
+const std::string kSmart = host_machine_name() == "aarch64" ? "././SmartCtl/smartctla" : "././SmartCtl/smartctl";
+const std::regex kStamp(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )");
+
+Lines stdout_lines(const std::string& out) {
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(out.substr(start, end - start));
+    return lines;
+}
+
+Lines page_lines(const std::string& dev, const std::string& sn, const std::string& tag = "") {
+    Lines lines;
+    for (int i = 0; i < 128; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%03d%s.raw", i, tag.c_str());
+        lines.push_back("./" + kPgm + " -d " + dev + " -f vucmd cdb=1C,BE,10," + page_byte(i) +
+                        ",00 in=16384 outfile=./" + sn + "/" + name + " >log.txt");
+    }
+    return lines;
+}
+
+Lines concat(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Archive members as "mode path", sorted by tar's own order.
+Lines archive_listing(const std::string& archive) {
+    Lines members;
+    for (const auto& line : stdout_lines(capture("tar -tvjf '" + archive + "'"))) {
+        std::istringstream fields(line);
+        std::string mode, owner, size, date, time, path;
+        fields >> mode >> owner >> size >> date >> time >> path;
+        members.push_back(mode + " " + path);
+    }
+    return members;
+}
+
+TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLine) {
+    SimWorkdir dir;
+    const auto run = dir.run({.args = {"/dev/sda", "8", "ignored"}});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    const std::string sn = "SNS3K7N019X200";
+    const Lines expected = concat(
+        concat({"/dev/sda", "./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=21 in=512 >CheckModel.txt", "ModelName:QLX22581",
+                "./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=2D in=8192 >E2.txt",
+                kSmart + " -a -d megaraid,8 /dev/sda  > SMARTInfo.txt", "make dir:./" + sn,
+                "===Dump Save Log Start==="},
+               page_lines("/dev/sda,8", sn)),
+        {"tar file... please wait about 1 minute", "Dump Log done!!"});
+    EXPECT_EQ(message_texts(run.out), expected);
+    const Lines lines = stdout_lines(run.out);
+    EXPECT_EQ(lines[0], "/dev/sda") << "the device line is plain";
+    for (std::size_t k = 1; k < lines.size(); ++k) EXPECT_TRUE(std::regex_search(lines[k], kStamp)) << lines[k];
+
+    // What is left: the folder and the archive, nothing else.
+    EXPECT_EQ(dir.leftovers(), (Lines{sn, sn + ".tar.bz2"}));
+    struct stat st;
+    ASSERT_EQ(stat((dir.work() + "/" + sn + ".tar.bz2").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
+
+    Lines expected_members{"drwxrwxrwx " + sn + "/"};
+    for (const auto& members = archive_listing(dir.work() + "/" + sn + ".tar.bz2"); const auto& m : members)
+        if (m != expected_members[0]) expected_members.push_back(m);
+    Lines names;
+    for (const auto& m : expected_members) {
+        EXPECT_EQ(m.substr(1, 9), "rwxrwxrwx") << m;
+        names.push_back(m.substr(11));
+    }
+    std::sort(names.begin(), names.end());
+    Lines want{sn + "/", sn + "/CheckModel.txt", sn + "/E2.txt", sn + "/SMARTInfo.txt", sn + "/SavelogInfo.txt"};
+    for (int i = 0; i < 128; ++i) want.push_back(page_file_name(sn, i, {"x"}).substr(2));
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(names, want);
+
+    // The pages in the archive are byte for byte what the drive returned.
+    const std::string unpacked = dir.root() + "/unpacked";
+    fs::create_directory(unpacked);
+    ASSERT_EQ(std::system(("tar -xjf '" + dir.work() + "/" + sn + ".tar.bz2' -C '" + unpacked + "'").c_str()), 0);
+    for (unsigned i = 0; i < 128; ++i)
+        ASSERT_EQ(read_file(unpacked + "/" + page_file_name(sn, static_cast<int>(i), {"x"}).substr(2)),
+                  sim_page_bytes("s3k7n019x200", i))
+            << "page " << i;
+    EXPECT_NE(read_file(unpacked + "/" + sn + "/SMARTInfo.txt").find("Serial Number:    S3K7N019X200"),
+              std::string::npos);
+}
+
+TEST(EndToEnd, TypedSelectionWithATagAndAFileDroppedIntoTheFolder) {
+    SimWorkdir dir;
+    const auto run = dir.run({.input = "  /dev/sda 8  x t1\n", .env = {{"SIM_DROP_FILE", "7:CheckModel.txt"}}});
+    EXPECT_EQ(run.status, 1);
+    const std::string sn = "SNS3K7N019X200";
+    EXPECT_EQ(run.err, "dumplog: gathering and packaging failed: cannot move ./CheckModel.txt into ./" + sn +
+                           ": File exists\n");
+
+    const Lines lines = stdout_lines(run.out);
+    ASSERT_GT(lines.size(), 8u);
+    EXPECT_EQ(lines[0], "./" + kPgm + " -l |tee DriveInfo.txt");
+    const auto prompt = std::find(lines.begin(), lines.end(), "-->For example: /dev/sdc:");
+    ASSERT_NE(prompt, lines.end());
+    EXPECT_EQ(*(prompt + 1), " ['/dev/sda', '8', 'x', 't1']");
+    const Lines texts = message_texts(run.out);
+    EXPECT_EQ(texts.back(), page_lines("/dev/sda,8", sn, "_t1").back());
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "Dump Log done!!"), 0);
+
+    for (int i = 0; i < 128; ++i)
+        EXPECT_EQ(fs::file_size(dir.work() + "/" + page_file_name(sn, i, {"", "", "", "t1"}).substr(2)), 16384u);
+    EXPECT_FALSE(fs::exists(dir.work() + "/" + sn + ".tar.bz2"));
+    EXPECT_NE(read_file(dir.work() + "/CheckModel.txt").find("\n0000  51 4C 58 32"), std::string::npos)
+        << "the report is kept";
+}
+
+TEST(EndToEnd, IncompleteSaveLogIsWarnedAndAnInterruptStopsOnlyThePageCommand) {
+    SimWorkdir dir;
+    const auto run = dir.run({.input = "/dev/sdc\n",
+                              .env = {{"SIM_FAIL_PAGES", "5,17"}, {"SIM_SHORT_PAGES", "9"}, {"SIM_SLOW_PAGE", "3:20"}},
+                              .while_running = [&](pid_t group) {
+                                  ASSERT_TRUE(testing::wait_for_text(dir.sim_log(), "cdb=1C,BE,10,03,00", 20));
+                                  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                                  kill(-group, SIGINT);  // as a terminal does: the whole foreground group
+                              }});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string warning =
+        "warning: 4 of 128 save-log pages are missing or not 16384 bytes long: 003 005 009 017\n";
+    EXPECT_NE(run.err.find(warning), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("dumplog:"), std::string::npos) << run.err;
+
+    const std::string sn = "SNZX41B0C7K2";
+    const Lines texts = message_texts(run.out);
+    const auto start = std::find(texts.begin(), texts.end(), "===Dump Save Log Start===");
+    ASSERT_NE(start, texts.end());
+    EXPECT_EQ(Lines(start + 1, start + 129), page_lines("/dev/sdc", sn));
+    EXPECT_EQ(texts.back(), "Dump Log done!!");
+    EXPECT_EQ(dir.leftovers(), (Lines{sn, sn + ".tar.bz2"}));
+    EXPECT_EQ(fs::file_size(dir.work() + "/" + sn + "/009.raw"), 4096u);
+    EXPECT_FALSE(fs::exists(dir.work() + "/" + sn + "/003.raw"));
+}
+
+TEST(EndToEnd, EmptyTypedLineTakesTheErrorBranch) {
+    SimWorkdir dir;
+    const auto run = dir.run({.args = {"/dev/sdc"}, .input = "   \n"});  // one argument is ignored
+    EXPECT_EQ(run.status, 0);
+    const Lines lines = stdout_lines(run.out);
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "./" + kPgm + " -l |tee DriveInfo.txt");
+    EXPECT_EQ(Lines(lines.end() - 6, lines.end()),
+              (Lines{" []", "Error: Please specify the drive path",
+                     "if Megarid disk,Please intput Device Path and Port ID:", "-->For example: /dev/sda 8:",
+                     "if none Megarid disk,Please intput Device Path:", "-->For example: /dev/sdc:"}));
+    EXPECT_EQ(dir.leftovers(), Lines{}) << "DriveInfo.txt is deleted, no report is made";
+}
+
+TEST(EndToEnd, EndOfInputAndInterruptAtThePromptEndWithStatus1) {
+    SimWorkdir dir;
+    auto run = dir.run({});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dumplog: drive selection failed: end of input while waiting for the drive path\n");
+
+    run = dir.run({.keep_input_open = true, .while_running = [&](pid_t pid) {
+                       ASSERT_TRUE(testing::wait_for_text(dir.root() + "/stdout.txt", "/dev/sdc:\n ", 10));
+                       kill(pid, SIGINT);
+                   }});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dumplog: drive selection failed: interrupted by SIGINT\n");
+}
+
+TEST(EndToEnd, ClosedStdoutPipeEndsWithStatus1NotASignal) {
+    SimWorkdir dir;
+    const auto run = dir.run({.args = {"/dev/sdb", "0"}, .stdout_reader_gone = true});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dumplog: model check failed: writing to standard output: Broken pipe\n");
+}
+
+TEST(EndToEnd, OtherFamilyIsRefusedAndASecondRunReplacesTheFirst) {
+    SimWorkdir dir;
+    const std::string sn = "SNWD7H2K01PQ";
+    const Lines tail{"Model name is not KR4/KRW,can not down savelog!!", "tar file... please wait about 1 minute",
+                     "Dump Log done!!"};
+    const Lines head{"/dev/sdb", "./" + kPgm + " -d /dev/sdb -f vucmd cdb=21 in=512 >CheckModel.txt",
+                     "ModelName:HDX71200", "./" + kPgm + " -d /dev/sdb -f vucmd cdb=2D in=8192 >E2.txt"};
+
+    auto run = dir.run({.input = "/dev/sdb\n"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    Lines texts = message_texts(run.out);
+    const auto from = std::find(texts.begin(), texts.end(), " ['/dev/sdb']");
+    ASSERT_NE(from, texts.end());
+    EXPECT_EQ(Lines(from + 1, texts.end()), concat(concat(Lines(head.begin() + 1, head.end()), {"make dir:./" + sn}), tail));
+
+    testing::write_file(dir.work() + "/" + sn + "/marker", "first run");
+    run = dir.run({.input = "/dev/sdb\n", .env = {{"SIM_NO_SCRATCH", "1"}}});
+    ASSERT_EQ(run.status, 0) << run.err;
+    texts = message_texts(run.out);
+    EXPECT_EQ(texts[texts.size() - 5], "remove dir:./" + sn);
+    EXPECT_TRUE(std::regex_search(stdout_lines(run.out)[texts.size() - 5], std::regex("^remove dir")));
+    EXPECT_EQ(texts[texts.size() - 4], "make dir:./" + sn);
+    const Lines members = archive_listing(dir.work() + "/" + sn + ".tar.bz2");
+    EXPECT_EQ(members.size(), 3u) << "folder, CheckModel.txt, E2.txt";
+    for (const auto& m : members) EXPECT_EQ(m.find("marker"), std::string::npos);
+}
+
+TEST(EndToEnd, SerialFromTheSmartReportInThePlainForm) {
+    SimWorkdir dir;
+    testing::write_file(dir.work() + "/SNZ4K1A0B9C7", "in the way");
+    const auto run = dir.run({.input = "/dev/sdd\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dumplog: output folder failed: cannot make ./SNZ4K1A0B9C7: File exists\n");
+    Lines texts = message_texts(run.out);
+    const auto from = std::find(texts.begin(), texts.end(), " ['/dev/sdd']");
+    ASSERT_NE(from, texts.end());
+    EXPECT_EQ(Lines(from + 1, texts.end()),
+              (Lines{"./" + kPgm + " -d /dev/sdd -f vucmd cdb=21 in=512 >CheckModel.txt", "ModelName:QLX22581",
+                     "./" + kPgm + " -d /dev/sdd -f vucmd cdb=2D in=8192 >E2.txt",
+                     kSmart + " -a /dev/sdd  > SMARTInfo.txt", "DriveSN:SNZ4K1A0B9C7", "make dir:./SNZ4K1A0B9C7"}));
+}
+
+TEST(EndToEnd, NoSerialAnywhereEndsWithTheNotDefinedReport) {
+    SimWorkdir dir;
+    auto run = dir.run({.input = "/dev/sde\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dumplog: serial number from the SMART report failed: name 'DriveSN' is not defined\n");
+    EXPECT_EQ(message_texts(run.out).back(), kSmart + " -a /dev/sde  > SMARTInfo.txt");
+    EXPECT_EQ(dir.leftovers(), (Lines{"CheckModel.txt", "DriveInfo.txt", "E2.txt", "SMARTInfo.txt", "in.txt",
+                                      "out.bin", "tmp.txt"}));
+
+    SimWorkdir other;
+    run = other.run({.input = "/dev/sdf\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dumplog: output folder failed: name 'DriveSN' is not defined\n");
+    EXPECT_EQ(message_texts(run.out).back(), "./" + kPgm + " -d /dev/sdf -f vucmd cdb=2D in=8192 >E2.txt");
+}
+
+TEST(EndToEnd, UnsafeSerialFromTheSmartReportTouchesAndRunsNothing) {
+    for (const std::string& serial : std::vector<std::string>{std::string("AB/../../victim"), std::string("x;touch${IFS}pwned")}) {
+        SimWorkdir dir;
+        fs::create_directory(dir.root() + "/victim");
+        const auto run = dir.run({.input = "/dev/sdd\n", .env = {{"SIM_SMART_SERIAL", serial}}});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("dumplog: output folder failed: refusing serial number 'SN" + serial + "'", 0), 0u)
+            << run.err;
+        EXPECT_EQ(message_texts(run.out).back(), "DriveSN:SN" + serial);
+        const Lines log = stdout_lines(read_file(dir.sim_log()));
+        EXPECT_EQ(log.back().rfind("smartctl", 0), 0u) << "nothing ran after the SMART query";
+        EXPECT_EQ(dir.leftovers(), (Lines{"CheckModel.txt", "DriveInfo.txt", "E2.txt", "SMARTInfo.txt", "in.txt",
+                                          "out.bin", "tmp.txt"}));
+        EXPECT_TRUE(fs::exists(dir.root() + "/victim"));
+    }
+}
+
+TEST(EndToEnd, FailedPackingIsNoSuccess) {
+    SimWorkdir dir;
+    const std::string sn = "SNWD7H2K01PQ";
+    const auto run = dir.run({.input = "/dev/sdb\n", .env = {{"PATH", dir.path_without_tar()}}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2 " +
+                           sn + "/ exited with status 127; the collected files are in ./" + sn + "\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(message_texts(run.out).back(), "tar file... please wait about 1 minute");
+    EXPECT_EQ(dir.leftovers(), Lines{sn});
+    EXPECT_TRUE(fs::exists(dir.work() + "/" + sn + "/E2.txt"));
+}
+
+TEST(EndToEnd, LinkedOutputFolderIsRefusedAndLeftAlone) {
+    SimWorkdir dir;
+    fs::create_directory(dir.root() + "/elsewhere");
+    testing::write_file(dir.root() + "/elsewhere/keep", "x");
+    fs::create_directory_symlink("../elsewhere", dir.work() + "/SNWD7H2K01PQ");
+    const auto run = dir.run({.input = "/dev/sdb\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(stdout_lines(run.out).back(), "remove dir:./SNWD7H2K01PQ");
+    EXPECT_NE(run.err.find("symbolic link"), std::string::npos);
+    EXPECT_TRUE(fs::is_symlink(dir.work() + "/SNWD7H2K01PQ"));
+    EXPECT_EQ(read_file(dir.root() + "/elsewhere/keep"), "x");
+}
+
+}  // namespace
+}  // namespace dumplog

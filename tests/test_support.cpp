@@ -1,0 +1,82 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <regex>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace dumplog::testing {
+
+ScratchDir::ScratchDir() {
+    previous_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "dumplog-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+    std::filesystem::current_path(path_);
+}
+
+ScratchDir::~ScratchDir() {
+    std::filesystem::current_path(previous_);
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+CapturedConsole::CapturedConsole(std::string input, double clock)
+    : input_(std::move(input)),
+      out_(open_memstream(&out_buf_, &out_len_)),
+      err_(open_memstream(&err_buf_, &err_len_)),
+      in_(input_.empty() ? std::fopen("/dev/null", "r") : fmemopen(input_.data(), input_.size(), "r")),
+      console_(out_, err_, in_, [clock] { return clock; }) {}
+
+CapturedConsole::~CapturedConsole() {
+    std::fclose(out_);
+    std::fclose(err_);
+    std::fclose(in_);
+    std::free(out_buf_);
+    std::free(err_buf_);
+}
+
+std::string CapturedConsole::out() {
+    std::fflush(out_);
+    return std::string(out_buf_, out_len_);
+}
+
+std::string CapturedConsole::err() {
+    std::fflush(err_);
+    return std::string(err_buf_, err_len_);
+}
+
+int RecordingShell::run(const std::string& line) {
+    lines.push_back(line);
+    return action ? action(line) : 0;
+}
+
+FakeHost::FakeHost(std::string machine_name, std::string input)
+    : captured(std::move(input)),
+      machine(std::move(machine_name)),
+      seams{captured.console(), shell, [this] { return machine; }, [this](double s) { pauses.push_back(s); }} {}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::vector<std::string> message_texts(const std::string& out) {
+    std::vector<std::string> texts;
+    static const std::regex stamp(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )");
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);)
+        texts.push_back(std::regex_search(line, stamp) ? line.substr(26) : line);
+    return texts;
+}
+
+}  // namespace dumplog::testing

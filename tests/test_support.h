@@ -1,0 +1,72 @@
+#pragma once
+// Doubles for the seams: a console on memory streams with a held clock, a
+// shell that records command lines, and a scratch folder to work in.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "query/shell.h"
+#include "run/console.h"
+#include "run/seams.h"
+
+namespace dumplog::testing {
+
+/// Makes a fresh folder, changes into it, and back and away at the end.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+
+private:
+    std::string previous_;
+    std::string path_;
+};
+
+/// Console whose stdout and stderr land in strings; stdin from a string.
+class CapturedConsole {
+public:
+    explicit CapturedConsole(std::string input = "", double clock = 1764968587.045);
+    ~CapturedConsole();
+    Console& console() { return console_; }
+    std::string out();
+    std::string err();
+
+private:
+    char* out_buf_ = nullptr;
+    std::size_t out_len_ = 0;
+    char* err_buf_ = nullptr;
+    std::size_t err_len_ = 0;
+    std::string input_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::FILE* in_;
+    Console console_;
+};
+
+/// Records every line; an optional action stands in for the command's effect.
+class RecordingShell : public Shell {
+public:
+    int run(const std::string& line) override;
+    std::vector<std::string> lines;
+    std::function<int(const std::string&)> action;
+};
+
+/// Seams over a captured console and a recording shell, with a held machine
+/// name and a pause that only counts.
+struct FakeHost {
+    explicit FakeHost(std::string machine = "x86_64", std::string input = "");
+    CapturedConsole captured;
+    RecordingShell shell;
+    std::string machine;
+    std::vector<double> pauses;
+    Seams seams;
+};
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+/// Message text without its 25-character timestamp and blank.
+std::vector<std::string> message_texts(const std::string& out);
+
+}  // namespace dumplog::testing
