@@ -7,7 +7,10 @@ CMAKE_ARGS ?=
 BUILD_DEPS := c++=g++ cmake=cmake tar=tar bzip2=bzip2 find=findutils \
               /usr/include/gtest/gtest.h=libgtest-dev
 
-.PHONY: all deps build test demo bench clean
+PREFIX ?= /usr/local
+DESTDIR ?=
+
+.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint clean
 
 all: build
 
@@ -27,5 +30,29 @@ demo: build
 bench: build
 	@scripts/bench.sh $(BUILD)
 
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# Release bundles per processor (static binaries, cross-compiled).
+dist:
+	@scripts/dist.sh
+
+# End-to-end collections with the AArch64 and i686 static binaries.
+test-arch:
+	@scripts/test-arch.sh
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	@scripts/deps.sh $(BUILD_DEPS)
+	@$(MAKE) --no-print-directory test BUILD=build-sanitize CMAKE_ARGS="-DDUMPLOG_SANITIZE=ON -DDUMPLOG_WERROR=ON"
+
+# The fleet playbook run for real against localhost.
+test-ansible: build
+	@contrib/ansible/test.sh $(BUILD)
+
+# The manual page renders without warnings.
+man-lint:
+	@scripts/man-lint.sh
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-* dist
