@@ -5,11 +5,15 @@
 
 #include "run/console.h"
 #include "run/interrupt.h"
+#include "run/list_literal.h"
+#include "run/run_error.h"
 
 namespace dumplog {
 
 int SystemShell::run(const std::string& line) {
     throw_if_interrupted();
+    // The shell would see the line cut short at the first NUL byte.
+    if (line.find('\0') != std::string::npos) throw RunError("command line holds a NUL byte: " + quoted_literal(line));
     console_.flush();
     const int status = std::system(line.c_str());
     // system() ignores SIGINT and SIGQUIT while the command runs, so a flag
