@@ -7,11 +7,7 @@ namespace dumplog {
 bool is_e2_serial_line(const std::string& line) { return line.rfind("04C0", 0) == 0; }
 
 std::string e2_serial_from_line(const std::string& line) {
-    std::string text = strip_ws(line);
-    text = halve_blank_pairs(text);
-    text = replace_char(text, '-', ' ');
-    text = remove_char(text, '.');
-    std::string DriveSN = split_at(text, ' ').back();
+    std::string DriveSN = dump_row_fields(line).back();
     if (DriveSN.empty()) DriveSN = "0000";
     DriveSN = strip_ws(DriveSN);
     return upper_ascii("SN" + DriveSN);

@@ -24,11 +24,7 @@ const std::string& field_at(const std::vector<std::string>& fields, long index) 
 bool is_model_line(const std::string& line) { return line.rfind("0000", 0) == 0; }
 
 std::string model_from_line(const std::string& line) {
-    std::string text = strip_ws(line);
-    text = halve_blank_pairs(text);
-    text = replace_char(text, '-', ' ');
-    text = remove_char(text, '.');
-    const std::vector<std::string> getString = split_at(text, ' ');
+    const std::vector<std::string> getString = dump_row_fields(line);
 
     const long n = static_cast<long>(getString.size());
     const std::string& ModelName1 = field_at(getString, n - 4);

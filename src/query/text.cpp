@@ -49,6 +49,10 @@ std::vector<std::string> split_at(const std::string& text, char separator) {
     return fields;
 }
 
+std::vector<std::string> dump_row_fields(const std::string& line) {
+    return split_at(remove_char(replace_char(halve_blank_pairs(strip_ws(line)), '-', ' '), '.'), ' ');
+}
+
 std::string upper_ascii(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
