@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# Runs collect.yml for real against localhost with the simulated drive:
+# first two drives that collect (one MegaRAID, one typed at the prompt),
+# then a rerun, then a drive that makes dumplog fail.
+#
+# usage: contrib/ansible/test.sh BUILD_DIR
+set -euo pipefail
+
+if [ "$#" -ne 1 ]; then
+    echo "usage: $0 BUILD_DIR" >&2
+    exit 2
+fi
+
+here=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd -- "$here/../.." && pwd)
+build=$(cd -- "$1" && pwd)
+started=$SECONDS
+
+"$root/scripts/deps.sh" ansible-playbook=ansible-core tar=tar bzip2=bzip2 \
+    gzip=gzip sha256sum=coreutils
+
+for f in "$build/dumplog" "$build/sim/dumplog-sim"; do
+    if [ ! -x "$f" ]; then
+        echo "test-ansible: $f is missing; build first (make build)" >&2
+        exit 2
+    fi
+done
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/dumplog-ansible.XXXXXX")
+passed=0
+failed=0
+cleanup() {
+    if [ "$failed" -eq 0 ]; then
+        rm -rf -- "$scratch"
+    else
+        echo "test-ansible: scratch folder kept: $scratch" >&2
+    fi
+}
+trap cleanup EXIT
+
+ok()   { passed=$((passed + 1)); echo "ok - $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL - $1"; }
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then ok "$what"; else fail "$what"; fi
+}
+
+# --- The bundle, laid out as a release bundle is -----------------------------
+version=$(sed -n 's/^project(dumplog VERSION \([0-9][0-9.]*\).*/\1/p' "$root/CMakeLists.txt" | head -n 1)
+[ -n "$version" ] || { echo "test-ansible: no version in CMakeLists.txt" >&2; exit 2; }
+case $(uname -m) in
+    x86_64) arch=x86_64 ;;
+    aarch64 | arm64) arch=aarch64 ;;
+    i?86) arch=i686 ;;
+    *) echo "test-ansible: no bundle name for processor $(uname -m)" >&2; exit 2 ;;
+esac
+top=dumplog-$version-linux-$arch
+mkdir -p "$scratch/stage/$top" "$scratch/dist"
+cp -- "$build/dumplog" "$scratch/stage/$top/dumplog"
+if [ -f "$root/doc/dumplog.8" ]; then
+    cp -- "$root/doc/dumplog.8" "$scratch/stage/$top/"
+fi
+if [ -f "$root/README.md" ]; then
+    cp -- "$root/README.md" "$scratch/stage/$top/"
+else
+    echo "dumplog test bundle" >"$scratch/stage/$top/README.md"
+fi
+(cd "$scratch/stage/$top" && sha256sum -- * >SHA256SUMS)
+tar -czf "$scratch/dist/$top.tar.gz" -C "$scratch/stage" "$top"
+
+# --- The operator's tool folders, with the simulator in them -----------------
+"$root/sim/lay-out-workdir.sh" "$scratch/tools" "$build/sim/dumplog-sim"
+
+# --- Ansible, kept away from the user's settings and home --------------------
+while IFS= read -r name; do
+    unset "$name"
+done < <(compgen -e | grep '^ANSIBLE_' || true)
+mkdir -p "$scratch/ansible/home" "$scratch/ansible/local" "$scratch/ansible/remote"
+: >"$scratch/ansible/ansible.cfg"
+export ANSIBLE_CONFIG="$scratch/ansible/ansible.cfg"
+export ANSIBLE_HOME="$scratch/ansible/home"
+export ANSIBLE_LOCAL_TEMP="$scratch/ansible/local"
+export ANSIBLE_REMOTE_TEMP="$scratch/ansible/remote"
+export ANSIBLE_NOCOLOR=1
+export ANSIBLE_RETRY_FILES_ENABLED=0
+export ANSIBLE_LOCALHOST_WARNING=0
+
+# The interpreter ansible-playbook itself runs under has Ansible's modules'
+# needs; a python3 found first on PATH may not.
+python=$(head -n 1 "$(command -v ansible-playbook)" | sed -n 's/^#! *\(\/[^ ]*python[0-9.]*\).*/\1/p')
+[ -n "$python" ] || python=/usr/bin/python3
+
+write_inventory() {  # write_inventory FILE DRIVE-LINE...
+    local file=$1
+    shift
+    {
+        echo "all:"
+        echo "  hosts:"
+        echo "    localhost:"
+        echo "      ansible_connection: local"
+        echo "      ansible_python_interpreter: $python"
+        echo "      dumplog_become: false"
+        echo "      dumplog_workdir: $scratch/host/work"
+        echo "      dumplog_drives:"
+        printf '        - %s\n' "$@"
+    } >"$file"
+}
+
+run_playbook() {  # run_playbook INVENTORY FETCH_DIR LOG [EXTRA...]; sets rc
+    local inventory=$1 fetch=$2 log=$3
+    shift 3
+    rc=0
+    (cd "$scratch" && ansible-playbook -i "$inventory" "$here/collect.yml" \
+        -e "dumplog_dist_dir=$scratch/dist" \
+        -e "dumplog_zerbo_dir=$scratch/tools/Zerbo" \
+        -e "dumplog_smartctl_dir=$scratch/tools/SmartCtl" \
+        -e "dumplog_fetch_dir=$fetch" \
+        -e "dumplog_version=$version" \
+        "$@") </dev/null >"$log" 2>&1 || rc=$?
+}
+
+show_log() {
+    echo "---- $1"
+    cat -- "$1"
+    echo "----"
+}
+
+raw_pages() {  # raw_pages ARCHIVE SERIAL: number of page members
+    tar -tjf "$1" | grep -cE "^$2/[0-9]{3}\.raw$" || true
+}
+
+fetched() {  # fetched DIR: the names of the files fetched there, one a line
+    if [ -d "$1" ]; then find "$1" -mindepth 1 -printf '%P\n' | sort; fi
+}
+
+# --- 1: a MegaRAID drive and a drive typed at the prompt ---------------------
+write_inventory "$scratch/inventory.yml" \
+    "{device: /dev/sda, port: 8}" "{device: /dev/sdb}"
+run_playbook "$scratch/inventory.yml" "$scratch/fetch" "$scratch/run1.log"
+if [ "$rc" -eq 0 ]; then
+    ok "playbook collects /dev/sda (port 8) and /dev/sdb (typed)"
+else
+    fail "playbook collects /dev/sda (port 8) and /dev/sdb (typed): exit $rc"
+    show_log "$scratch/run1.log"
+fi
+
+sda=$scratch/fetch/localhost/SNS3K7N019X200.tar.bz2
+sdb=$scratch/fetch/localhost/SNWD7H2K01PQ.tar.bz2
+check "fetched exactly the two archives, flat in the host's folder" \
+    test "$(fetched "$scratch/fetch")" = "$(printf '%s\n' localhost localhost/SNS3K7N019X200.tar.bz2 localhost/SNWD7H2K01PQ.tar.bz2)"
+if [ -f "$sda" ] && [ "$(raw_pages "$sda" SNS3K7N019X200)" -eq 128 ]; then
+    ok "MegaRAID drive archive holds 128 pages"
+else
+    fail "MegaRAID drive archive holds 128 pages"
+fi
+if [ -f "$sdb" ] && tar -tjf "$sdb" | grep -x 'SNWD7H2K01PQ/CheckModel.txt' >/dev/null \
+        && [ "$(raw_pages "$sdb" SNWD7H2K01PQ)" -eq 0 ]; then
+    ok "typed drive archive holds its reports and no pages"
+else
+    fail "typed drive archive holds its reports and no pages"
+fi
+check "fetched archives are the ones left on the host" \
+    cmp -s "$sda" "$scratch/host/work/SNS3K7N019X200.tar.bz2"
+
+# --- 2: a rerun overwrites an archive of the same name -----------------------
+# Only a run-time stamp tells the new archive from the old one here: its name
+# was already there before the run.
+sleep 1
+before=$(stat -c %Y "$scratch/host/work/SNWD7H2K01PQ.tar.bz2")
+run_playbook "$scratch/inventory.yml" "$scratch/fetch" "$scratch/run2.log" \
+    -e '{"dumplog_drives": [{"device": "/dev/sdb"}]}'
+if [ "$rc" -eq 0 ] && [ "$(stat -c %Y "$scratch/host/work/SNWD7H2K01PQ.tar.bz2")" -gt "$before" ] \
+        && cmp -s "$sdb" "$scratch/host/work/SNWD7H2K01PQ.tar.bz2"; then
+    ok "rerun in the same working folder fetches the rewritten archive"
+else
+    fail "rerun in the same working folder fetches the rewritten archive: exit $rc"
+    show_log "$scratch/run2.log"
+fi
+
+# --- 3: dumplog fails ---------------------------------------------------------
+# /dev/sde has no serial anywhere: dumplog exits 1. The host fails there, and
+# /dev/sdb after it is not collected.
+write_inventory "$scratch/inventory-fail.yml" "{device: /dev/sde}" "{device: /dev/sdb}"
+run_playbook "$scratch/inventory-fail.yml" "$scratch/fetch-fail" "$scratch/run3.log"
+# The host must fail at the dumplog task itself, not at a later check.
+if [ "$rc" -eq 2 ] && grep -q 'dumplog: .* failed: ' "$scratch/run3.log" \
+        && grep -A1 -F 'TASK [Run dumplog on /dev/sde]' "$scratch/run3.log" | grep -q '^fatal: .*"rc": 1,' \
+        && grep -qE 'localhost +: .*failed=1 .*ignored=0' "$scratch/run3.log"; then
+    ok "failing dumplog fails the host and the playbook"
+else
+    fail "failing dumplog fails the host and the playbook: exit $rc"
+    show_log "$scratch/run3.log"
+fi
+check "nothing fetched after the failure" test -z "$(fetched "$scratch/fetch-fail")"
+
+# --- 4: a bad drive entry is refused before anything runs --------------------
+write_inventory "$scratch/inventory-bad.yml" "{device: /dev/sdb, port: '8 x'}"
+rm -f -- "$scratch/host/work/.dumplog-stamp"
+run_playbook "$scratch/inventory-bad.yml" "$scratch/fetch-bad" "$scratch/run4.log"
+if [ "$rc" -eq 2 ] && [ ! -e "$scratch/host/work/.dumplog-stamp" ] \
+        && grep -q 'Each dumplog_drives item needs device' "$scratch/run4.log"; then
+    ok "a port that is not a number is refused"
+else
+    fail "a port that is not a number is refused: exit $rc"
+    show_log "$scratch/run4.log"
+fi
+
+# --- 5: a working folder that is a link is refused ---------------------------
+mkdir -p "$scratch/elsewhere"
+ln -s "$scratch/elsewhere" "$scratch/host/link"
+sed "s|dumplog_workdir: .*|dumplog_workdir: $scratch/host/link|" \
+    "$scratch/inventory.yml" >"$scratch/inventory-link.yml"
+run_playbook "$scratch/inventory-link.yml" "$scratch/fetch-link" "$scratch/run5.log"
+if [ "$rc" -eq 2 ] && [ -z "$(ls -A "$scratch/elsewhere")" ] \
+        && grep -q 'must be a folder (not a link)' "$scratch/run5.log"; then
+    ok "a working folder that is a link is refused before anything is copied"
+else
+    fail "a working folder that is a link is refused before anything is copied: exit $rc"
+    show_log "$scratch/run5.log"
+fi
+
+echo "test-ansible: $((SECONDS - started)) s"
+echo "test-ansible: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
