@@ -49,8 +49,12 @@ void move_if_present(const std::string& path, const std::string& folder) {
                          "; the collected files are in ./" + DriveSN;
     const FileMark after = FileMark::of(archive);
     if (after.exists && !after.same_as(before)) {
-        delete_file(archive);
-        reason += "; the incomplete " + archive + " was removed";
+        try {
+            delete_file(archive);
+            reason += "; the incomplete " + archive + " was removed";
+        } catch (const RunError& error) {
+            reason += "; the incomplete archive is left: " + error.reason();
+        }
     } else if (after.exists) {
         reason += "; " + archive + " is from an earlier run and was left as it was";
     }
