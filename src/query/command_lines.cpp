@@ -32,10 +32,14 @@ std::string smart_query_command(const std::string& machine, const std::vector<st
     return program + " -a -d megaraid," + devInfo.at(1) + " " + devInfo.at(0) + "  > SMARTInfo.txt";
 }
 
-std::string page_file_name(const std::string& DriveSN, int i, const std::vector<std::string>& devInfo) {
+std::string page_number(int i) {
     char number[16];
     std::snprintf(number, sizeof number, "%03d", i);
-    std::string name = "./" + DriveSN + "/" + number;
+    return number;
+}
+
+std::string page_file_name(const std::string& DriveSN, int i, const std::vector<std::string>& devInfo) {
+    std::string name = "./" + DriveSN + "/" + page_number(i);
     if (devInfo.size() > 3) name += "_" + devInfo[3];
     return name + ".raw";
 }

@@ -18,6 +18,8 @@ std::string e2_query_command(const std::string& pgm, const std::vector<std::stri
 /// smartctl (smartctla on aarch64) with "-a", port first in the MegaRAID form.
 std::string smart_query_command(const std::string& machine, const std::vector<std::string>& devInfo);
 
+/// Page index as three decimal digits: 000 .. 127.
+std::string page_number(int i);
 /// "./SN.../NNN.raw", with "_" and entry 3 before ".raw" when devInfo has more than three entries.
 std::string page_file_name(const std::string& DriveSN, int i, const std::vector<std::string>& devInfo);
 /// Page index as two lower-case hexadecimal digits: 00 .. 7f.

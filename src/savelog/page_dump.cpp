@@ -1,6 +1,5 @@
 #include "savelog/page_dump.h"
 
-#include <cstdio>
 #include <sys/stat.h>
 
 #include "query/command_lines.h"
@@ -39,9 +38,7 @@ std::vector<std::string> incomplete_pages(const std::string& DriveSN, const std:
         struct stat st;
         const std::string fileName = page_file_name(DriveSN, i, devInfo);
         if (stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == kSavelogPageBytes) continue;
-        char number[8];
-        std::snprintf(number, sizeof number, "%03d", i);
-        pages.emplace_back(number);
+        pages.push_back(page_number(i));
     }
     return pages;
 }
