@@ -3,8 +3,10 @@
 # the simulated drive on /dev/sda port 8:
 #   aarch64  runs under qemu-aarch64-static, so the tool sees machine
 #            "aarch64" and must pick Zerbo/zerbo64a and SmartCtl/smartctla;
-#   i686     runs under `setarch i686`, so the tool sees machine "i686" and
-#            must pick Zerbo/zerbo86 and SmartCtl/smartctl.
+#   i686     runs under `setarch i686` where the kernel executes 32-bit x86
+#            programs, else under qemu-i386-static; either way the tool
+#            sees machine "i686" and must pick Zerbo/zerbo86 and
+#            SmartCtl/smartctl. TEST_ARCH_I686=qemu takes qemu in any case.
 # The simulator stays a native x86-64 program: the commands the tool starts
 # go through /bin/sh on the host, whatever the tool's own processor.
 #
@@ -17,7 +19,8 @@ root=$PWD
 
 scripts/deps.sh c++=g++ cmake=cmake /usr/include/gtest/gtest.h=libgtest-dev \
     tar=tar bzip2=bzip2 find=findutils file=file timeout=coreutils \
-    qemu-aarch64-static=qemu-user-static setarch=util-linux \
+    qemu-aarch64-static=qemu-user-static qemu-i386-static=qemu-user-static \
+    setarch=util-linux \
     aarch64-linux-gnu-g++=g++-aarch64-linux-gnu \
     i686-linux-gnu-g++=g++-i686-linux-gnu
 
@@ -181,8 +184,26 @@ EOF
   fi
 }
 
+# Some kernels cannot execute 32-bit x86 programs at all ("Exec format
+# error"); a static do-nothing i686 program tells which kind this one is.
+i686_runner() {
+  local probe=$top/i686/runs-here
+  echo 'int main(void) { return 0; }' | i686-linux-gnu-gcc -static -x c -o "$probe" - >/dev/null 2>&1 || true
+  if [[ ${TEST_ARCH_I686:-} != qemu ]] && [[ -x $probe ]] && setarch i686 "$probe" 2>/dev/null; then
+    echo "setarch i686"
+  else
+    echo "qemu-i386-static"
+  fi
+}
+
 collect aarch64 "ARM aarch64" zerbo64a smartctla qemu-aarch64-static
-collect i686 "Intel 80386" zerbo86 smartctl setarch i686
+runner=$(i686_runner)
+echo
+echo "test-arch: the i686 binary runs under $runner" \
+  "($([[ $runner == setarch* ]] && echo "this kernel runs 32-bit x86 programs" ||
+      echo "this kernel cannot run 32-bit x86 programs, or TEST_ARCH_I686=qemu"))"
+# shellcheck disable=SC2086
+collect i686 "Intel 80386" zerbo86 smartctl $runner
 
 echo
 echo "test-arch: $checks_passed checks passed, $checks_failed checks failed"
