@@ -311,5 +311,21 @@ TEST(EndToEnd, LinkedOutputFolderIsRefusedAndLeftAlone) {
     EXPECT_EQ(read_file(dir.root() + "/elsewhere/keep"), "x");
 }
 
+TEST(EndToEnd, VersionAndHelpLeaveTheFolderAsItWas) {
+    SimWorkdir dir;
+    const std::string kept = dir.work() + "/notes.txt";
+    testing::write_file(kept, "x");
+    fs::permissions(kept, fs::perms(0644));
+    for (const char* option : {"--version", "--help"}) {
+        const auto run = dir.run({.args = {option}});
+        EXPECT_EQ(run.status, 0) << option;
+        EXPECT_EQ(run.err, "") << option;
+        EXPECT_EQ(run.out.rfind(option == std::string("--version") ? "dumplog " : "usage: dumplog", 0), 0u) << run.out;
+    }
+    EXPECT_EQ(dir.leftovers(), Lines{"notes.txt"});
+    EXPECT_EQ(fs::status(kept).permissions(), fs::perms(0644)) << "no permission sweep";
+    EXPECT_FALSE(fs::exists(dir.sim_log())) << "no program was run";
+}
+
 }  // namespace
 }  // namespace dumplog

@@ -21,6 +21,8 @@ public:
     void MsgOut(const std::string& Sstr);
     /// The text and a line feed, nothing in front.
     void plain(const std::string& text);
+    /// Text written as it is (the option texts, which end in a line feed).
+    void write_text(const std::string& text) { write(out_, text); }
     /// One line on standard error (warnings that must not mix with stdout).
     void warn(const std::string& text);
     /// Writes what is buffered; throws when standard output refuses it.

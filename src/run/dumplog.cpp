@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "query/e2_serial.h"
 #include "query/model_check.h"
@@ -39,7 +40,29 @@ void error_branch(Seams& seams) {
     for (const char* line : kSelectionHelp) seams.console.plain(line);
 }
 
+// What --help prints: the two ways to call the tool and what it needs.
+constexpr const char* kUsage =
+    "usage: dumplog DEVICE PORT   collect from the drive on a MegaRAID port (dumplog /dev/sda 8)\n"
+    "       dumplog               list the drives, then type DEVICE or DEVICE PORT\n"
+    "\n"
+    "Run it as root in its working folder, the folder that holds the vendor\n"
+    "command tool under Zerbo/ and smartctl under SmartCtl/. It leaves\n"
+    "SN<serial>.tar.bz2 and the folder SN<serial>/ there. Every run gives every\n"
+    "file under that folder mode 777.\n"
+    "\n"
+    "  --version   print the version and exit\n"
+    "  --help      print this text and exit\n"
+    "\n"
+    "The manual: man 8 dumplog\n";
+
 }  // namespace
+
+std::optional<std::string> option_text(const std::vector<std::string>& args) {
+    if (args.size() != 1) return std::nullopt;
+    if (args[0] == "--version") return std::string("dumplog ") + DUMPLOG_VERSION + "\n";
+    if (args[0] == "--help") return std::string(kUsage);
+    return std::nullopt;
+}
 
 int dumplog_KR4KRW(const std::vector<std::string>& args, Seams& seams) {
     RunState state;
@@ -63,6 +86,13 @@ int run_process(const std::vector<std::string>& args, Seams& seams) {
     std::string step_name;
     std::string reason;
     try {
+        if (const auto text = option_text(args)) {
+            step("console output", [&] {
+                seams.console.write_text(*text);
+                seams.console.flush();
+            });
+            return 0;
+        }
         const int status = dumplog_KR4KRW(args, seams);
         step("console output", [&] { seams.console.flush(); });
         return status;
