@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "query/command_lines.h"
-#include "run/startup.h"
-#include "savelog/packaging.h"
 
 namespace dumplog {
 namespace {
@@ -11,14 +9,6 @@ using Fields = std::vector<std::string>;
 const Fields kPlain{"/dev/sdc"};
 const Fields kMegaRaid{"/dev/sda", "8"};
 const Fields kTagged{"/dev/sda", "8", "x", "t1", "y"};
-
-TEST(StartupTest, ToolForTheMachineName) {
-    EXPECT_EQ(choose_pgm("x86_64"), "./Zerbo/zerbo64");
-    EXPECT_EQ(choose_pgm("aarch64"), "./Zerbo/zerbo64a");
-    for (const char* other : {"i686", "armv7l", "", "X86_64", "AArch64", "x86_64 "})
-        EXPECT_EQ(choose_pgm(other), "./Zerbo/zerbo86") << other;
-    EXPECT_STREQ(kPermissionSweep, "find ./ -type f -exec chmod 777 {} \\;");
-}
 
 TEST(CommandLinesTest, VendorQueriesInBothDeviceForms) {
     EXPECT_EQ(listing_command("./Zerbo/zerbo64"), "././Zerbo/zerbo64 -l |tee DriveInfo.txt");
@@ -58,12 +48,6 @@ TEST(CommandLinesTest, PageCommandsCountDecimalInNamesAndHexInTheCommand) {
     EXPECT_EQ(page_file_name("SN1234", 10, kPlain), "./SN1234/010.raw");
     EXPECT_EQ(page_file_name("SN1234", 2, Fields{"/dev/sda", "8", "x"}), "./SN1234/002.raw");  // tag needs 4 entries
     EXPECT_EQ(page_file_name("SN1234", 99, kTagged), "./SN1234/099_t1.raw");
-}
-
-TEST(CommandLinesTest, PackagingCommands) {
-    EXPECT_EQ(folder_permissions_command("SN1234"), "chmod 777 -R ./SN1234/");
-    EXPECT_EQ(archive_command("SN1234"), "tar -jcf SN1234.tar.bz2 SN1234/");
-    EXPECT_EQ(archive_permissions_command("SN1234"), "chmod 777 SN1234.tar.bz2 ");
 }
 
 }  // namespace

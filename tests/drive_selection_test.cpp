@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "run/drive_selection.h"
-#include "run/list_literal.h"
 #include "run/run_error.h"
 #include "run/run_state.h"
 #include "test_support.h"
@@ -37,7 +36,7 @@ TEST(DriveSelectionTest, TwoArgumentsAreTakenAsTheyAre) {
     testing::FakeHost host;
     RunState state;
     state.pgm = "./Zerbo/zerbo64";
-    select_drive(state, host.seams, {"", "", "extra"});
+    select_drive(state, host, {"", "", "extra"});
     EXPECT_EQ(state.devInfo, (Fields{"", ""}));
     EXPECT_TRUE(host.shell.lines.empty());
     EXPECT_EQ(host.captured.out(), "\n");
@@ -47,7 +46,7 @@ TEST(DriveSelectionTest, TypedLineAfterTheListing) {
     testing::FakeHost host("x86_64", "  /dev/sda   8 \n");
     RunState state;
     state.pgm = "./Zerbo/zerbo64";
-    select_drive(state, host.seams, {"/dev/sdc"});  // one argument is ignored
+    select_drive(state, host, {"/dev/sdc"});  // one argument is ignored
     EXPECT_EQ(state.devInfo, (Fields{"/dev/sda", "8"}));
     EXPECT_EQ(host.shell.lines, Fields{"././Zerbo/zerbo64 -l |tee DriveInfo.txt"});
     EXPECT_EQ(host.captured.out(),
@@ -62,7 +61,7 @@ TEST(DriveSelectionTest, TypedLineAfterTheListing) {
 TEST(DriveSelectionTest, EndOfInputAtThePromptIsAnError) {
     testing::FakeHost host;
     RunState state;
-    EXPECT_THROW(select_drive(state, host.seams, {}), RunError);
+    EXPECT_THROW(select_drive(state, host, {}), RunError);
 }
 
 }  // namespace

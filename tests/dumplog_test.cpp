@@ -1,3 +1,6 @@
+#include <csignal>
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "run/dumplog.h"
@@ -7,16 +10,18 @@
 namespace dumplog {
 namespace {
 
+namespace fs = std::filesystem;
+
 TEST(ProcessEntryTest, VersionAndHelpActBeforeAnythingElse) {
     testing::ScratchDir dir;
     {
         testing::FakeHost host;
-        EXPECT_EQ(run_process({"--version"}, host.seams), 0);
+        EXPECT_EQ(run_process({"--version"}, host), 0);
         EXPECT_EQ(host.captured.out(), std::string("dumplog ") + DUMPLOG_VERSION + "\n");
         EXPECT_TRUE(host.shell.lines.empty()) << "no sweep, no listing";
     }
     testing::FakeHost host;
-    EXPECT_EQ(run_process({"--help"}, host.seams), 0);
+    EXPECT_EQ(run_process({"--help"}, host), 0);
     const std::string help = host.captured.out();
     for (const char* needed : {"dumplog DEVICE PORT", "Zerbo/", "SmartCtl/", "man 8 dumplog"})
         EXPECT_NE(help.find(needed), std::string::npos) << needed;
@@ -29,11 +34,32 @@ TEST(ProcessEntryTest, AnyOtherArgumentsGoToTheRun) {
          {std::vector<std::string>{"-V"}, {"--version", "x"}, {"--help", "--help"}, {"--versions"}}) {
         testing::ScratchDir dir;
         testing::FakeHost host;  // no typed line: the run ends at the prompt
-        run_process(args, host.seams);
+        run_process(args, host);
         ASSERT_FALSE(host.shell.lines.empty()) << args[0];
         EXPECT_EQ(host.shell.lines[0], kPermissionSweep) << "the sweep is the run's first command";
         EXPECT_EQ(host.captured.out().find("dumplog 1"), std::string::npos);
     }
+}
+
+// A signal that lands while one phase works is acted on before the next
+// phase touches anything. In a child process, since the flag stays set.
+TEST(RunSequenceDeathTest, SignalBetweenPhasesStopsBeforeTheOutputFolder) {
+    EXPECT_EXIT(
+        {
+            testing::ScratchDir dir;
+            install_interrupt_handlers();
+            testing::FakeHost host;
+            host.shell.action = [](const std::string& line) {
+                if (line.find("cdb=21") != std::string::npos)
+                    testing::write_file("CheckModel.txt", "0000 51-4C  QLX2 2581 x y\n");
+                if (line.find("cdb=2D") != std::string::npos) testing::write_file("E2.txt", "04C0 00  SN77\n");
+                if (line.find("smartctl") != std::string::npos) std::raise(SIGTERM);
+                return 0;
+            };
+            const int status = run_process({"/dev/sdc", "0"}, host);
+            std::_Exit(fs::exists("SNSN77") ? 3 : status);
+        },
+        ::testing::ExitedWithCode(1), "dumplog: output folder failed: interrupted by SIGTERM");
 }
 
 }  // namespace

@@ -1,14 +1,8 @@
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include "run/run_error.h"
-#include "run/run_state.h"
-#include "savelog/file_ops.h"
 #include "savelog/output_folder.h"
-#include "savelog/serial_check.h"
 #include "test_support.h"
 
 namespace dumplog {
@@ -19,24 +13,15 @@ using testing::message_texts;
 using testing::write_file;
 using Lines = std::vector<std::string>;
 
-struct OutputFolderTest : ::testing::Test {
-    testing::ScratchDir dir;
-    testing::FakeHost host;
-    RunState state;
+struct OutputFolderTest : testing::PhaseTest {
     std::string run_expecting_error() {
-        try {
-            output_folder(state, host.seams);
-        } catch (const RunError& e) {
-            return e.reason();
-        }
-        ADD_FAILURE() << "no error";
-        return {};
+        return error_of([&] { make_output_folder(state, host); });
     }
 };
 
 TEST_F(OutputFolderTest, FreshFolder) {
     state.DriveSN = "SN0000";
-    output_folder(state, host.seams);
+    make_output_folder(state, host);
     EXPECT_TRUE(fs::is_directory("SN0000"));
     EXPECT_EQ(message_texts(host.captured.out()), Lines{"make dir:./SN0000"});
 }
@@ -48,7 +33,7 @@ TEST_F(OutputFolderTest, OldFolderIsReplacedAndLinksInsideAreRemovedAsLinks) {
     write_file("SN1/sub/000.raw", "old");
     fs::create_directory_symlink("../keep", "SN1/link");
     state.DriveSN = "SN1";
-    output_folder(state, host.seams);
+    make_output_folder(state, host);
     EXPECT_TRUE(fs::is_empty("SN1"));
     EXPECT_EQ(testing::read_file("keep/precious"), "x");
     EXPECT_EQ(message_texts(host.captured.out()), (Lines{"remove dir:./SN1", "make dir:./SN1"}));
@@ -93,43 +78,6 @@ TEST_F(OutputFolderTest, SerialUnfitForAPathIsRefusedBeforeAnythingIsTouched) {
     EXPECT_EQ(testing::read_file("victim/file"), "x");
 
     for (const char* fine : {"SN", "SN0000", "SN--", "SNAB.C_D+E-F", "SNab12cd"}) EXPECT_TRUE(is_safe_serial(fine));
-}
-
-TEST(FileOpsTest, MoveIntoFolderNeverReplaces) {
-    testing::ScratchDir dir;
-    fs::create_directory("SN1");
-    write_file("E2.txt", "new");
-    write_file("SN1/E2.txt", "old");
-    EXPECT_THROW(move_into_folder("./E2.txt", "./SN1"), RunError);
-    EXPECT_EQ(testing::read_file("SN1/E2.txt"), "old");
-    EXPECT_EQ(testing::read_file("E2.txt"), "new");
-
-    fs::remove("SN1/E2.txt");
-    move_into_folder("./E2.txt", "./SN1");
-    EXPECT_EQ(testing::read_file("SN1/E2.txt"), "new");
-    EXPECT_FALSE(fs::exists("E2.txt"));
-}
-
-TEST(FileOpsTest, MoveAcrossFileSystemsKeepsModeAndTimes) {
-    testing::ScratchDir dir;
-    const fs::path other = "/dev/shm";
-    struct stat here, there;
-    if (stat(".", &here) != 0 || stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev)
-        GTEST_SKIP() << "no second file system at /dev/shm";
-    const std::string source = (other / ("dumplog-move-" + std::to_string(getpid()))).string();
-    write_file(source, "report");
-    chmod(source.c_str(), 0640);
-    const timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
-    utimensat(AT_FDCWD, source.c_str(), times, 0);
-
-    fs::create_directory("SN1");
-    const std::string name = fs::path(source).filename();
-    move_into_folder(source, "./SN1");
-    struct stat moved;
-    ASSERT_EQ(stat(("SN1/" + name).c_str(), &moved), 0);
-    EXPECT_EQ(moved.st_mode & 07777, 0640u);
-    EXPECT_EQ(moved.st_mtim.tv_sec, 1000000000);
-    EXPECT_FALSE(fs::exists(source));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "run/run_error.h"
-#include "run/run_state.h"
 #include "savelog/packaging.h"
 #include "test_support.h"
 
@@ -16,10 +14,13 @@ using testing::read_file;
 using testing::write_file;
 using Lines = std::vector<std::string>;
 
-struct PackagingTest : ::testing::Test {
-    testing::ScratchDir dir;
-    testing::FakeHost host;
-    RunState state;
+TEST(PackagingCommandsTest, BlanksExactlyAsTheToolsExpect) {
+    EXPECT_EQ(folder_permissions_command("SN1234"), "chmod 777 -R ./SN1234/");
+    EXPECT_EQ(archive_command("SN1234"), "tar -jcf SN1234.tar.bz2 SN1234/");
+    EXPECT_EQ(archive_permissions_command("SN1234"), "chmod 777 SN1234.tar.bz2 ");
+}
+
+struct PackagingTest : testing::PhaseTest {
     void SetUp() override {
         state.DriveSN = "SN1";
         fs::create_directory("SN1");
@@ -37,7 +38,7 @@ struct PackagingTest : ::testing::Test {
 
 TEST_F(PackagingTest, ReportsMovedScratchDeletedArchiveMade) {
     write_file("SN1/SavelogInfo.txt", "stale");
-    packaging(state, host.seams);
+    pack(state, host);
     for (const char* gone : {"in.txt", "log.txt", "CheckModel.txt", "E2.txt", "SMARTInfo.txt", "tmp.txt", "out.bin",
                              "DriveInfo.txt", "SavelogInfo.txt"})
         EXPECT_FALSE(fs::exists(gone)) << gone;
@@ -50,7 +51,7 @@ TEST_F(PackagingTest, ReportsMovedScratchDeletedArchiveMade) {
 
 TEST_F(PackagingTest, ClashInTheFolderStopsAtThatReport) {
     write_file("SN1/CheckModel.txt", "foreign");
-    EXPECT_THROW(packaging(state, host.seams), RunError);
+    EXPECT_THROW(pack(state, host), RunError);
     EXPECT_EQ(read_file("SN1/CheckModel.txt"), "foreign");
     EXPECT_EQ(read_file("CheckModel.txt"), "CheckModel.txt");
     EXPECT_TRUE(fs::exists("SN1/SavelogInfo.txt")) << "earlier steps stay done";
@@ -59,17 +60,24 @@ TEST_F(PackagingTest, ClashInTheFolderStopsAtThatReport) {
     EXPECT_TRUE(host.shell.lines.empty());
 }
 
-TEST_F(PackagingTest, DirectoriesWithReportNamesAreLeftAlone) {
+TEST_F(PackagingTest, LinkedReportIsMovedAndFoldersWithReportNamesAreLeftAlone) {
     fs::remove("log.txt");
     fs::create_directory("log.txt");
-    packaging(state, host.seams);
+    fs::create_directory("elsewhere");
+    write_file("elsewhere/E2.txt", "linked report");
+    fs::remove("E2.txt");
+    fs::create_symlink(fs::absolute("elsewhere/E2.txt"), "E2.txt");
+    pack(state, host);
     EXPECT_TRUE(fs::is_directory("log.txt"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status("E2.txt"))) << "a link to a regular file counts as present";
+    EXPECT_TRUE(fs::is_symlink("SN1/E2.txt")) << "and is moved, as a link, into the folder";
+    EXPECT_EQ(read_file("SN1/E2.txt"), "linked report");
 }
 
 TEST_F(PackagingTest, FailedArchiveIsAnErrorAndTheIncompleteFileGoes) {
     archive_exits_with(2 << 8);
     try {
-        packaging(state, host.seams);
+        pack(state, host);
         FAIL();
     } catch (const RunError& e) {
         EXPECT_EQ(e.reason(),
@@ -84,7 +92,7 @@ TEST_F(PackagingTest, FailedArchiveIsAnErrorAndTheIncompleteFileGoes) {
 
 TEST_F(PackagingTest, FileChangedAsReadCountsAsFailure) {
     archive_exits_with(1 << 8);
-    EXPECT_THROW(packaging(state, host.seams), RunError);
+    EXPECT_THROW(pack(state, host), RunError);
     EXPECT_FALSE(fs::exists("SN1.tar.bz2"));
 }
 
@@ -92,7 +100,7 @@ TEST_F(PackagingTest, ArchiveOfAnEarlierRunUntouchedWhenTarNeverStarted) {
     write_file("SN1.tar.bz2", "earlier run");
     archive_exits_with(127 << 8, "");
     try {
-        packaging(state, host.seams);
+        pack(state, host);
         FAIL();
     } catch (const RunError& e) {
         EXPECT_NE(e.reason().find("exited with status 127"), std::string::npos);

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "page_pattern.h"
-#include "run/run_error.h"
-#include "run/run_state.h"
 #include "savelog/page_dump.h"
 #include "test_support.h"
 
@@ -15,10 +13,7 @@ namespace fs = std::filesystem;
 using testing::message_texts;
 using testing::write_file;
 
-struct PageDumpTest : ::testing::Test {
-    testing::ScratchDir dir;
-    testing::FakeHost host;
-    RunState state;
+struct PageDumpTest : testing::PhaseTest {
     void SetUp() override {
         state.pgm = "./Zerbo/zerbo64";
         state.devInfo = {"/dev/sdc"};
@@ -35,7 +30,7 @@ TEST_F(PageDumpTest, FamilyDriveGets128CommandsEachShownFirstThenPaused) {
         if (!texts.empty() && texts.back() == line) ++shown_before_run;
         return 0;
     };
-    page_dump(state, host.seams);
+    dump_pages(state, host);
 
     ASSERT_EQ(host.shell.lines.size(), 128u);
     EXPECT_EQ(shown_before_run, 128u);
@@ -57,7 +52,7 @@ TEST_F(PageDumpTest, StalePageFileIsGoneBeforeItsCommandRuns) {
         if (line.find("outfile=./SN1234/000.raw") != std::string::npos) stale_seen = fs::exists("SN1234/000.raw");
         return 0;
     };
-    page_dump(state, host.seams);
+    dump_pages(state, host);
     EXPECT_FALSE(stale_seen);
     EXPECT_TRUE(fs::is_directory("SN1234/001.raw"));
 }
@@ -66,7 +61,7 @@ TEST_F(PageDumpTest, OtherModelsAreRefusedWithOneMessage) {
     for (const char* model : {"NULL", "", "qlx22581", "QLX2258", "QLX22583"}) {
         testing::FakeHost fresh;
         state.ModelName = model;
-        page_dump(state, fresh.seams);
+        dump_pages(state, fresh);
         EXPECT_TRUE(fresh.shell.lines.empty()) << model;
         EXPECT_TRUE(fresh.pauses.empty());
         EXPECT_EQ(message_texts(fresh.captured.out()),
@@ -84,7 +79,7 @@ TEST_F(PageDumpTest, MissingAndShortPagesAreWarnedOnStandardError) {
         write_file(file, page == 17 ? bytes.substr(0, 4096) : bytes);
         return 0;
     };
-    page_dump(state, host.seams);
+    dump_pages(state, host);
     EXPECT_EQ(host.captured.err(),
               "warning: 3 of 128 save-log pages are missing or not 16384 bytes long: 005 017 100\n");
     EXPECT_EQ(message_texts(host.captured.out()).size(), 129u) << "stdout unchanged";
@@ -92,7 +87,7 @@ TEST_F(PageDumpTest, MissingAndShortPagesAreWarnedOnStandardError) {
 
 TEST_F(PageDumpTest, ToolThatAlwaysFailsStillMakes128Passes) {
     host.shell.action = [](const std::string&) { return 127 << 8; };
-    page_dump(state, host.seams);
+    dump_pages(state, host);
     EXPECT_EQ(host.shell.lines.size(), 128u);
     EXPECT_EQ(host.pauses.size(), 128u);
     EXPECT_NE(host.captured.err().find("128 of 128"), std::string::npos);

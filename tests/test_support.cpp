@@ -57,7 +57,7 @@ int RecordingShell::run(const std::string& line) {
 FakeHost::FakeHost(std::string machine_name, std::string input)
     : captured(std::move(input)),
       machine(std::move(machine_name)),
-      seams{captured.console(), shell, [this] { return machine; }, [this](double s) { pauses.push_back(s); }} {}
+      host{captured.console(), shell, [this] { return machine; }, [this](double s) { pauses.push_back(s); }} {}
 
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;

@@ -1,14 +1,18 @@
 #pragma once
-// Doubles for the seams: a console on memory streams with a held clock, a
+// Doubles for the host: a console on memory streams with a held clock, a
 // shell that records command lines, and a scratch folder to work in.
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "query/shell.h"
 #include "run/console.h"
-#include "run/seams.h"
+#include "run/host.h"
+#include "run/run_error.h"
+#include "run/run_state.h"
 
 namespace dumplog::testing {
 
@@ -53,15 +57,35 @@ public:
     std::function<int(const std::string&)> action;
 };
 
-/// Seams over a captured console and a recording shell, with a held machine
-/// name and a pause that only counts.
+/// A host of a captured console and a recording shell, with a held machine
+/// name and a pause that only counts. Passes for a Host wherever one is due.
 struct FakeHost {
     explicit FakeHost(std::string machine = "x86_64", std::string input = "");
+    operator Host&() { return host; }
     CapturedConsole captured;
     RecordingShell shell;
     std::string machine;
     std::vector<double> pauses;
-    Seams seams;
+    Host host;
+};
+
+/// What every phase test starts from: a scratch working folder, a fake host
+/// and an empty run state.
+struct PhaseTest : ::testing::Test {
+    ScratchDir dir;
+    FakeHost host;
+    RunState state;
+    /// The reason of the RunError that `phase` throws; a failure when none.
+    template <typename Phase>
+    std::string error_of(Phase&& phase) {
+        try {
+            phase();
+        } catch (const RunError& e) {
+            return e.reason();
+        }
+        ADD_FAILURE() << "no error";
+        return {};
+    }
 };
 
 void write_file(const std::string& path, const std::string& bytes);

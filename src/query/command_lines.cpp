@@ -52,9 +52,8 @@ std::string page_byte(int i) {
 
 std::string page_command(const std::string& pgm, const std::vector<std::string>& devInfo, int i,
                          const std::string& fileName) {
-    std::string Sstr = "./" + pgm + " -d " + device_argument(devInfo);
-    Sstr += " -f vucmd cdb=1C,BE,10," + page_byte(i) + ",00" + " in=16384 outfile=" + fileName + " >log.txt";
-    return Sstr;
+    return vendor_prefix(pgm, devInfo) + " -f vucmd cdb=1C,BE,10," + page_byte(i) + ",00" + " in=16384 outfile=" +
+           fileName + " >log.txt";
 }
 
 }  // namespace dumplog

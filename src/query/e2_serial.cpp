@@ -1,19 +1,27 @@
 #include "query/e2_serial.h"
 
 #include "query/command_lines.h"
-#include "query/e2_report.h"
-#include "query/report_file.h"
 #include "query/shell.h"
+#include "query/text.h"
 #include "run/console.h"
+#include "run/host.h"
 #include "run/run_state.h"
-#include "run/seams.h"
 
 namespace dumplog {
 
-void e2_serial(RunState& state, Seams& seams) {
+bool is_e2_serial_line(const std::string& line) { return line.starts_with("04C0"); }
+
+std::string e2_serial_from_line(const std::string& line) {
+    std::string DriveSN = dump_row_fields(line).back();
+    if (DriveSN.empty()) DriveSN = "0000";
+    DriveSN = strip_ws(DriveSN);
+    return upper_ascii("SN" + DriveSN);
+}
+
+void read_e2_serial(RunState& state, Host& host) {
     const std::string Sstr = e2_query_command(state.pgm, state.devInfo);
-    seams.console.MsgOut(Sstr);
-    seams.shell.run(Sstr);
+    host.console.MsgOut(Sstr);
+    host.shell.run(Sstr);
 
     for (const auto& line : read_report_lines("E2.txt"))
         if (is_e2_serial_line(line)) state.DriveSN = e2_serial_from_line(line);

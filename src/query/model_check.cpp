@@ -1,26 +1,54 @@
 #include "query/model_check.h"
 
+#include <vector>
+
 #include "query/command_lines.h"
-#include "query/model_report.h"
-#include "query/report_file.h"
 #include "query/shell.h"
+#include "query/text.h"
 #include "run/console.h"
+#include "run/host.h"
+#include "run/run_error.h"
 #include "run/run_state.h"
-#include "run/seams.h"
 
 namespace dumplog {
+namespace {
 
-void model_check(RunState& state, Seams& seams) {
+// Field at a position that may count from the end, as the report layout
+// allows for short lines.
+const std::string& field_at(const std::vector<std::string>& fields, long index) {
+    const long n = static_cast<long>(fields.size());
+    const long at = index < 0 ? index + n : index;
+    if (at < 0 || at >= n)
+        throw RunError("identification line in CheckModel.txt has too few fields (" + std::to_string(n) +
+                       "): list index out of range");
+    return fields[static_cast<std::size_t>(at)];
+}
+
+}  // namespace
+
+bool is_model_line(const std::string& line) { return line.starts_with("0000"); }
+
+std::string model_from_line(const std::string& line) {
+    const std::vector<std::string> getString = dump_row_fields(line);
+    const long n = static_cast<long>(getString.size());
+    const std::string& ModelName1 = field_at(getString, n - 4);
+    const std::string& ModelName2 = field_at(getString, n - 3);
+    std::string ModelName = ModelName1 + ModelName2;
+    if (ModelName.empty()) ModelName = "NULL";
+    return strip_ws(ModelName);
+}
+
+void check_model(RunState& state, Host& host) {
     const std::string Sstr = model_query_command(state.pgm, state.devInfo);
-    seams.console.MsgOut(Sstr);
-    seams.shell.run(Sstr);
+    host.console.MsgOut(Sstr);
+    host.shell.run(Sstr);
 
     const auto lines = read_report_lines("CheckModel.txt");
     state.ModelName.clear();
     for (const auto& line : lines) {
         if (!is_model_line(line)) continue;
         state.ModelName = model_from_line(line);
-        seams.console.MsgOut("ModelName:" + state.ModelName);
+        host.console.MsgOut("ModelName:" + state.ModelName);
     }
 }
 

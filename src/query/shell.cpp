@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <sys/wait.h>
 
+#include "query/text.h"
 #include "run/console.h"
-#include "run/interrupt.h"
-#include "run/list_literal.h"
+#include "run/host.h"
 #include "run/run_error.h"
 
 namespace dumplog {

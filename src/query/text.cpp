@@ -1,12 +1,13 @@
 #include "query/text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "run/run_error.h"
 
 namespace dumplog {
-
-bool is_ws(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 std::string strip_ws(const std::string& text) {
     std::size_t begin = 0;
@@ -39,12 +40,8 @@ std::string remove_char(std::string text, char gone) {
 std::vector<std::string> split_at(const std::string& text, char separator) {
     std::vector<std::string> fields;
     std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find(separator, start);
-        if (at == std::string::npos) break;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
         fields.push_back(text.substr(start, at - start));
-        start = at + 1;
-    }
     fields.push_back(text.substr(start));
     return fields;
 }
@@ -57,6 +54,62 @@ std::string upper_ascii(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return text;
+}
+
+std::string quoted_literal(const std::string& text) {
+    const bool has_single = text.find('\'') != std::string::npos;
+    const bool has_double = text.find('"') != std::string::npos;
+    const char quote = has_single && !has_double ? '"' : '\'';
+
+    static const char hex[] = "0123456789abcdef";
+    std::string out(1, quote);
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\' || c == quote) {
+            out += '\\';
+            out += c;
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (byte < 32 || byte > 126) {
+            out += "\\x";
+            out += hex[byte >> 4];
+            out += hex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    out += quote;
+    return out;
+}
+
+std::vector<std::string> split_lines(const std::string& bytes) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(bytes.substr(start));
+            break;
+        }
+        lines.push_back(bytes.substr(start, end + 1 - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> read_report_lines(const std::string& path) {
+    errno = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) throw RunError(system_reason("cannot open " + path, errno));
+
+    std::string bytes;
+    char chunk[8192];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0;) bytes.append(chunk, got);
+    if (std::ferror(f.get())) throw RunError(system_reason("cannot read " + path, stream_errno(errno)));
+    return split_lines(bytes);
 }
 
 }  // namespace dumplog

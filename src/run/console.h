@@ -9,6 +9,11 @@
 
 namespace dumplog {
 
+/// The message prefix "[%Y-%m-%d %H:%M:%S.mmm]" for one clock reading `ct`
+/// (seconds since the epoch), in the process's local time zone. Seconds and
+/// milliseconds come from the same reading; milliseconds are truncated.
+std::string format_timestamp(double ct);
+
 class Console {
 public:
     using Clock = std::function<double()>;  ///< seconds since the epoch
@@ -16,11 +21,11 @@ public:
     Console(std::FILE* out, std::FILE* err, std::FILE* in, Clock clock);
 
     /// Timestamp prefix from one reading of the clock.
-    std::string get_current_time() const;
+    std::string get_current_time() const { return format_timestamp(clock_()); }
     /// Prefix, one blank, the text unchanged, a line feed.
-    void MsgOut(const std::string& Sstr);
+    void MsgOut(const std::string& Sstr) { write(out_, get_current_time() + " " + Sstr + "\n"); }
     /// The text and a line feed, nothing in front.
-    void plain(const std::string& text);
+    void plain(const std::string& text) { write(out_, text + "\n"); }
     /// Text written as it is (the option texts, which end in a line feed).
     void write_text(const std::string& text) { write(out_, text); }
     /// One line on standard error (warnings that must not mix with stdout).

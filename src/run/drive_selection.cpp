@@ -4,10 +4,9 @@
 #include "query/shell.h"
 #include "query/text.h"
 #include "run/console.h"
-#include "run/list_literal.h"
+#include "run/host.h"
 #include "run/run_error.h"
 #include "run/run_state.h"
-#include "run/seams.h"
 
 namespace dumplog {
 
@@ -25,8 +24,17 @@ std::vector<std::string> split_typed_line(const std::string& Sstr) {
     return fields;
 }
 
-void select_drive(RunState& state, Seams& seams, const std::vector<std::string>& args) {
-    Console& console = seams.console;
+std::string list_literal(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (k > 0) out += ", ";
+        out += quoted_literal(items[k]);
+    }
+    return out + "]";
+}
+
+void select_drive(RunState& state, Host& host, const std::vector<std::string>& args) {
+    Console& console = host.console;
     if (args.size() >= 2) {
         console.plain(args[0]);
         state.devInfo = {args[0], args[1]};
@@ -35,7 +43,7 @@ void select_drive(RunState& state, Seams& seams, const std::vector<std::string>&
 
     const std::string listing = listing_command(state.pgm);
     console.plain(listing);
-    seams.shell.run(listing);
+    host.shell.run(listing);
     for (const char* line : kSelectionHelp) console.plain(line);
 
     const auto typed = console.prompt_line();

@@ -5,7 +5,7 @@
 namespace dumplog {
 
 struct RunState;
-struct Seams;
+struct Host;
 
 /// The four lines that explain what to type; the error branch repeats them.
 extern const char* const kSelectionHelp[4];
@@ -14,8 +14,11 @@ extern const char* const kSelectionHelp[4];
 /// empty fields; a tab inside stays part of its field.
 std::vector<std::string> split_typed_line(const std::string& Sstr);
 
+/// The list as ['a', 'b'] (each entry a quoted literal), or [] when empty.
+std::string list_literal(const std::vector<std::string>& items);
+
 /// Fills devInfo from the first two arguments (when there are two or more),
 /// otherwise from one typed line after the vendor tool's drive listing.
-void select_drive(RunState& state, Seams& seams, const std::vector<std::string>& args);
+void select_drive(RunState& state, Host& host, const std::vector<std::string>& args);
 
 }  // namespace dumplog

@@ -9,10 +9,9 @@
 #include "query/smart_serial.h"
 #include "run/console.h"
 #include "run/drive_selection.h"
-#include "run/interrupt.h"
+#include "run/host.h"
 #include "run/run_error.h"
 #include "run/run_state.h"
-#include "run/seams.h"
 #include "run/startup.h"
 #include "savelog/file_ops.h"
 #include "savelog/output_folder.h"
@@ -34,10 +33,10 @@ void step(const char* name, Phase&& phase) {
     }
 }
 
-void error_branch(Seams& seams) {
-    if (is_regular_file("DriveInfo.txt")) delete_file("DriveInfo.txt");
-    seams.console.plain("Error: Please specify the drive path");
-    for (const char* line : kSelectionHelp) seams.console.plain(line);
+void error_branch(Host& host) {
+    delete_if_present("DriveInfo.txt");
+    host.console.plain("Error: Please specify the drive path");
+    for (const char* line : kSelectionHelp) host.console.plain(line);
 }
 
 // What --help prints: the two ways to call the tool and what it needs.
@@ -64,37 +63,37 @@ std::optional<std::string> option_text(const std::vector<std::string>& args) {
     return std::nullopt;
 }
 
-int dumplog_KR4KRW(const std::vector<std::string>& args, Seams& seams) {
+int dumplog_KR4KRW(const std::vector<std::string>& args, Host& host) {
     RunState state;
-    step("start-up", [&] { startup(state, seams); });
-    step("drive selection", [&] { select_drive(state, seams, args); });
+    step("start-up", [&] { start_up(state, host); });
+    step("drive selection", [&] { select_drive(state, host, args); });
 
     if (state.devInfo.empty()) {
-        step("drive selection", [&] { error_branch(seams); });
+        step("drive selection", [&] { error_branch(host); });
         return 0;
     }
-    step("model check", [&] { model_check(state, seams); });
-    step("serial number from the E2 report", [&] { e2_serial(state, seams); });
-    step("serial number from the SMART report", [&] { smart_serial(state, seams); });
-    step("output folder", [&] { output_folder(state, seams); });
-    step("save-log dump", [&] { page_dump(state, seams); });
-    step("gathering and packaging", [&] { packaging(state, seams); });
+    step("model check", [&] { check_model(state, host); });
+    step("serial number from the E2 report", [&] { read_e2_serial(state, host); });
+    step("serial number from the SMART report", [&] { read_smart_serial(state, host); });
+    step("output folder", [&] { make_output_folder(state, host); });
+    step("save-log dump", [&] { dump_pages(state, host); });
+    step("gathering and packaging", [&] { pack(state, host); });
     return 0;
 }
 
-int run_process(const std::vector<std::string>& args, Seams& seams) {
+int run_process(const std::vector<std::string>& args, Host& host) {
     std::string step_name;
     std::string reason;
     try {
         if (const auto text = option_text(args)) {
             step("console output", [&] {
-                seams.console.write_text(*text);
-                seams.console.flush();
+                host.console.write_text(*text);
+                host.console.flush();
             });
             return 0;
         }
-        const int status = dumplog_KR4KRW(args, seams);
-        step("console output", [&] { seams.console.flush(); });
+        const int status = dumplog_KR4KRW(args, host);
+        step("console output", [&] { host.console.flush(); });
         return status;
     } catch (const RunError& error) {
         step_name = error.step().empty() ? "run" : error.step();

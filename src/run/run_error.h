@@ -2,6 +2,8 @@
 // The one error type of a run. A phase throws it with the reason; the phase
 // walker fills in the step when the phase left it empty; the process entry
 // turns it into the error report on stderr and exit status 1.
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -23,6 +25,11 @@ private:
 };
 
 /// Reason text for a failed system call: "what: strerror(errno_value)".
-std::string system_reason(const std::string& what, int errno_value);
+inline std::string system_reason(const std::string& what, int errno_value) {
+    return what + ": " + std::strerror(errno_value);
+}
+
+/// The errno a failed stream call left, or EIO when it left none.
+inline int stream_errno(int saved_errno) { return saved_errno != 0 ? saved_errno : EIO; }
 
 }  // namespace dumplog

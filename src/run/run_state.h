@@ -6,19 +6,26 @@
 #include <string>
 #include <vector>
 
+#include "run/run_error.h"
+
 namespace dumplog {
 
 struct RunState {
-    std::string pgm;                      ///< vendor tool path, e.g. "./Zerbo/zerbo64"
-    std::vector<std::string> devInfo;     ///< [device path, MegaRAID port id, ...]
-    std::string ModelName;                ///< model identification from the drive
-    std::optional<std::string> DriveSN;   ///< "SN" + serial; unset until a report gives it
+    std::string pgm;                     ///< vendor tool path, e.g. "./Zerbo/zerbo64"
+    std::vector<std::string> devInfo;    ///< [device path, MegaRAID port id, ...]
+    std::string ModelName;               ///< model identification from the drive
+    std::optional<std::string> DriveSN;  ///< "SN" + serial; unset until a report gives it
 };
 
-/// The two model identifications of the family the save log can be read from.
-bool is_family_drive(const std::string& ModelName);
+/// The family test: the two model identifications whose save log can be read.
+inline bool is_family_drive(const std::string& ModelName) {
+    return ModelName == "QLX22581" || ModelName == "QLX22582";
+}
 
 /// DriveSN, or the "not defined" error when no report has given it yet.
-const std::string& defined_DriveSN(const RunState& state);
+inline const std::string& defined_DriveSN(const RunState& state) {
+    if (!state.DriveSN) throw RunError("name 'DriveSN' is not defined");
+    return *state.DriveSN;
+}
 
 }  // namespace dumplog

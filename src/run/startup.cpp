@@ -1,8 +1,8 @@
 #include "run/startup.h"
 
 #include "query/shell.h"
+#include "run/host.h"
 #include "run/run_state.h"
-#include "run/seams.h"
 
 namespace dumplog {
 
@@ -12,9 +12,9 @@ std::string choose_pgm(const std::string& machine) {
     return "./Zerbo/zerbo86";
 }
 
-void startup(RunState& state, Seams& seams) {
-    seams.shell.run(kPermissionSweep);
-    state.pgm = choose_pgm(seams.machine_name());
+void start_up(RunState& state, Host& host) {
+    host.shell.run(kPermissionSweep);
+    state.pgm = choose_pgm(host.machine_name());
 }
 
 }  // namespace dumplog

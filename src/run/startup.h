@@ -4,7 +4,7 @@
 namespace dumplog {
 
 struct RunState;
-struct Seams;
+struct Host;
 
 /// Gives every regular file under the working folder mode 777 (the external
 /// programs among them); its outcome is not looked at.
@@ -14,6 +14,6 @@ inline const char* const kPermissionSweep = "find ./ -type f -exec chmod 777 {} 
 std::string choose_pgm(const std::string& machine);
 
 /// First phase of a run: the permission sweep, then the choice of pgm.
-void startup(RunState& state, Seams& seams);
+void start_up(RunState& state, Host& host);
 
 }  // namespace dumplog

@@ -1,23 +1,36 @@
 #include "savelog/output_folder.h"
 
+#include "query/text.h"
 #include "run/console.h"
+#include "run/host.h"
+#include "run/run_error.h"
 #include "run/run_state.h"
-#include "run/seams.h"
 #include "savelog/file_ops.h"
-#include "savelog/serial_check.h"
 
 namespace dumplog {
 
-void output_folder(RunState& state, Seams& seams) {
+bool is_safe_serial(const std::string& DriveSN) {
+    for (const char c : DriveSN) {
+        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                             c == '.' || c == '_' || c == '+' || c == '-';
+        if (!allowed) return false;
+    }
+    return true;
+}
+
+void make_output_folder(RunState& state, Host& host) {
     const std::string& DriveSN = defined_DriveSN(state);
-    refuse_unsafe_serial(DriveSN);
+    if (!is_safe_serial(DriveSN))
+        throw RunError("refusing serial number " + quoted_literal(DriveSN) +
+                       " from the drive's reports: only letters, digits, '.', '_', '+' and '-' may name the "
+                       "output folder; nothing was removed, made or run");
 
     const std::string folder = "./" + DriveSN;
     if (is_directory(folder)) {
-        seams.console.plain("remove dir:./" + DriveSN);
+        host.console.plain("remove dir:./" + DriveSN);
         remove_folder_tree(folder);
     }
-    seams.console.MsgOut("make dir:./" + DriveSN);
+    host.console.MsgOut("make dir:./" + DriveSN);
     make_folder(folder);
 }
 

@@ -6,7 +6,7 @@
 #include "run/console.h"
 #include "run/run_error.h"
 #include "run/run_state.h"
-#include "run/seams.h"
+#include "run/host.h"
 #include "savelog/file_ops.h"
 
 namespace dumplog {
@@ -32,14 +32,6 @@ struct FileMark {
                mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
     }
 };
-
-void delete_if_present(const std::string& path) {
-    if (is_regular_file(path)) delete_file(path);
-}
-
-void move_if_present(const std::string& path, const std::string& folder) {
-    if (is_regular_file(path)) move_into_folder(path, folder);
-}
 
 // The archive command failed: nothing half-made is left under the archive's
 // name, and the report says where the collected files are.
@@ -71,7 +63,7 @@ std::string archive_command(const std::string& DriveSN) {
 
 std::string archive_permissions_command(const std::string& DriveSN) { return "chmod 777 " + DriveSN + ".tar.bz2 "; }
 
-void packaging(RunState& state, Seams& seams) {
+void pack(RunState& state, Host& host) {
     const std::string& DriveSN = defined_DriveSN(state);
     const std::string folder = "./" + DriveSN;
 
@@ -83,16 +75,16 @@ void packaging(RunState& state, Seams& seams) {
     move_if_present("./E2.txt", folder);
     move_if_present("./SMARTInfo.txt", folder);
     delete_if_present("./tmp.txt");
-    seams.shell.run(folder_permissions_command(DriveSN));
+    host.shell.run(folder_permissions_command(DriveSN));
     delete_if_present("out.bin");
     delete_if_present("DriveInfo.txt");
 
-    seams.console.MsgOut("tar file... please wait about 1 minute");
+    host.console.MsgOut("tar file... please wait about 1 minute");
     const FileMark before = FileMark::of(DriveSN + ".tar.bz2");
-    const int p = seams.shell.run(archive_command(DriveSN));
+    const int p = host.shell.run(archive_command(DriveSN));
     if (p != 0) fail_packing(DriveSN, p, before);
-    seams.shell.run(archive_permissions_command(DriveSN));
-    seams.console.MsgOut("Dump Log done!!");
+    host.shell.run(archive_permissions_command(DriveSN));
+    host.console.MsgOut("Dump Log done!!");
 }
 
 }  // namespace dumplog

@@ -4,7 +4,7 @@
 namespace dumplog {
 
 struct RunState;
-struct Seams;
+struct Host;
 
 /// "chmod 777 -R ./SN.../"
 std::string folder_permissions_command(const std::string& DriveSN);
@@ -16,6 +16,6 @@ std::string archive_permissions_command(const std::string& DriveSN);
 /// Moves the reports into the output folder, deletes the scratch files and
 /// packs the folder into DriveSN.tar.bz2. A failed archive command ends the
 /// run with an error instead of "Dump Log done!!"; the folder stays.
-void packaging(RunState& state, Seams& seams);
+void pack(RunState& state, Host& host);
 
 }  // namespace dumplog

@@ -6,30 +6,30 @@
 #include "query/shell.h"
 #include "run/console.h"
 #include "run/run_state.h"
-#include "run/seams.h"
+#include "run/host.h"
 #include "savelog/file_ops.h"
 
 namespace dumplog {
 
-void page_dump(RunState& state, Seams& seams) {
+void dump_pages(RunState& state, Host& host) {
     if (!is_family_drive(state.ModelName)) {
-        seams.console.MsgOut("Model name is not KR4/KRW,can not down savelog!!");
+        host.console.MsgOut("Model name is not KR4/KRW,can not down savelog!!");
         return;
     }
     const std::string& DriveSN = defined_DriveSN(state);
 
-    seams.console.MsgOut("===Dump Save Log Start===");
+    host.console.MsgOut("===Dump Save Log Start===");
     for (int i = 0; i < kSavelogPages; ++i) {
         const std::string fileName = page_file_name(DriveSN, i, state.devInfo);
-        if (is_regular_file(fileName)) delete_file(fileName);
+        delete_if_present(fileName);
         const std::string Sstr = page_command(state.pgm, state.devInfo, i, fileName);
-        seams.console.MsgOut(Sstr);
-        seams.shell.run(Sstr);
-        seams.pause(kPageCommandPause);
+        host.console.MsgOut(Sstr);
+        host.shell.run(Sstr);
+        host.pause(kPageCommandPause);
     }
 
     const std::string warning = incomplete_pages_warning(incomplete_pages(DriveSN, state.devInfo));
-    if (!warning.empty()) seams.console.warn(warning);
+    if (!warning.empty()) host.console.warn(warning);
 }
 
 std::vector<std::string> incomplete_pages(const std::string& DriveSN, const std::vector<std::string>& devInfo) {

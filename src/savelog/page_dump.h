@@ -5,7 +5,7 @@
 namespace dumplog {
 
 struct RunState;
-struct Seams;
+struct Host;
 
 inline constexpr int kSavelogPages = 128;
 inline constexpr long kSavelogPageBytes = 16384;
@@ -13,7 +13,7 @@ inline constexpr double kPageCommandPause = 0.05;
 
 /// Family drives: 128 page commands, each writing one page file into the
 /// output folder, with a pause after each. Other drives: the refusal message.
-void page_dump(RunState& state, Seams& seams);
+void dump_pages(RunState& state, Host& host);
 
 /// Three-digit numbers of the pages whose file is missing or not 16384 bytes.
 std::vector<std::string> incomplete_pages(const std::string& DriveSN, const std::vector<std::string>& devInfo);

@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include "run/interrupt.h"
+#include "run/host.h"
 #include "run/run_error.h"
-#include "run/seams.h"
 
 namespace dumplog {
 namespace {
+
+TEST(PauseTest, SleepsAtLeastWhatItIsAskedFor) {
+    const auto start = std::chrono::steady_clock::now();
+    interruptible_pause(0.05);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+}
 
 // In a child process of its own, since the interrupt flag stays set.
 TEST(InterruptDeathTest, InterruptDuringThePauseEndsTheRun) {
