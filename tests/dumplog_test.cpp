@@ -33,6 +33,7 @@ TEST(ProcessEntryTest, AnyOtherArgumentsGoToTheRun) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"-V"}, {"--version", "x"}, {"--help", "--help"}, {"--versions"}}) {
         testing::ScratchDir dir;
+        fs::create_directory("Zerbo");
         testing::FakeHost host;  // no typed line: the run ends at the prompt
         run_process(args, host);
         ASSERT_FALSE(host.shell.lines.empty()) << args[0];
@@ -41,25 +42,30 @@ TEST(ProcessEntryTest, AnyOtherArgumentsGoToTheRun) {
     }
 }
 
-// A signal that lands while one phase works is acted on before the next
+// A signal that lands where a phase checks for none (here the last pause of
+// the dump, which this fake host does not watch) is acted on before the next
 // phase touches anything. In a child process, since the flag stays set.
-TEST(RunSequenceDeathTest, SignalBetweenPhasesStopsBeforeTheOutputFolder) {
+TEST(RunSequenceDeathTest, SignalBetweenPhasesStopsBeforeTheNextOnesFileSteps) {
     EXPECT_EXIT(
         {
             testing::ScratchDir dir;
+            fs::create_directory("Zerbo");
             install_interrupt_handlers();
             testing::FakeHost host;
             host.shell.action = [](const std::string& line) {
                 if (line.find("cdb=21") != std::string::npos)
                     testing::write_file("CheckModel.txt", "0000 51-4C  QLX2 2581 x y\n");
                 if (line.find("cdb=2D") != std::string::npos) testing::write_file("E2.txt", "04C0 00  SN77\n");
-                if (line.find("smartctl") != std::string::npos) std::raise(SIGTERM);
                 return 0;
             };
+            int pauses = 0;
+            host.host.pause = [&](double) {
+                if (++pauses == 128) std::raise(SIGTERM);
+            };
             const int status = run_process({"/dev/sdc", "0"}, host);
-            std::_Exit(fs::exists("SNSN77") ? 3 : status);
+            std::_Exit(fs::exists("CheckModel.txt") ? status : 3);
         },
-        ::testing::ExitedWithCode(1), "dumplog: output folder failed: interrupted by SIGTERM");
+        ::testing::ExitedWithCode(1), "dumplog: gathering and packaging failed: interrupted by SIGTERM");
 }
 
 }  // namespace

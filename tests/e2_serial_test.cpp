@@ -45,14 +45,13 @@ TEST_F(ReadE2SerialTest, LastRowDecidesAndNoRowLeavesTheSerialUnset) {
     EXPECT_EQ(message_texts(host.captured.out()),
               std::vector<std::string>{"././Zerbo/zerbo64a -d /dev/sdc -f vucmd cdb=2D in=8192 >E2.txt"});
 
-    RunState fresh = state;
-    fresh.DriveSN.reset();
+    state.DriveSN.reset();
     host.shell.action = [](const std::string&) {
         write_file("E2.txt", "04B0 00\n04D0 00\n");
         return 0;
     };
-    read_e2_serial(fresh, host);
-    EXPECT_FALSE(fresh.DriveSN.has_value());
+    read_e2_serial(state, host);
+    EXPECT_FALSE(state.DriveSN.has_value());
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -27,6 +29,7 @@ struct PackagingTest : testing::PhaseTest {
         for (const char* f : {"in.txt", "log.txt", "CheckModel.txt", "E2.txt", "SMARTInfo.txt", "tmp.txt", "out.bin",
                               "DriveInfo.txt", "other.txt"})
             write_file(f, f);
+        archive_exits_with(0, "archive");
     }
     void archive_exits_with(int status, const std::string& bytes = "partial") {
         host.shell.action = [=](const std::string& line) {
@@ -36,9 +39,17 @@ struct PackagingTest : testing::PhaseTest {
     }
 };
 
-TEST_F(PackagingTest, ReportsMovedScratchDeletedArchiveMade) {
+TEST_F(PackagingTest, ReportsMovedScratchDeletedArchiveMadeAndSynced) {
     write_file("SN1/SavelogInfo.txt", "stale");
+    host.sync_result = [this](int) {
+        EXPECT_EQ(host.shell.lines.size(), 3u) << "synced after the archive's chmod";
+        EXPECT_EQ(message_texts(host.captured.out()).back(), "tar file... please wait about 1 minute");
+        return 0;
+    };
     pack(state, host);
+    ASSERT_EQ(host.synced.size(), 2u) << "the archive, then the working folder";
+    EXPECT_NE(host.synced[0], state.workdir.fd());
+    EXPECT_EQ(host.synced[1], state.workdir.fd());
     for (const char* gone : {"in.txt", "log.txt", "CheckModel.txt", "E2.txt", "SMARTInfo.txt", "tmp.txt", "out.bin",
                              "DriveInfo.txt", "SavelogInfo.txt"})
         EXPECT_FALSE(fs::exists(gone)) << gone;
@@ -88,6 +99,50 @@ TEST_F(PackagingTest, FailedArchiveIsAnErrorAndTheIncompleteFileGoes) {
     EXPECT_TRUE(fs::exists("SN1/E2.txt"));
     EXPECT_EQ(host.shell.lines.size(), 2u) << "no chmod of the archive";
     EXPECT_EQ(message_texts(host.captured.out()), Lines{"tar file... please wait about 1 minute"});
+}
+
+TEST_F(PackagingTest, ArchiveThatCannotBeSyncedIsAFailedPacking) {
+    for (const std::size_t failing : {1u, 2u}) {
+        host.synced.clear();
+        host.sync_result = [&](int) {
+            errno = EIO;
+            return host.synced.size() == failing ? -1 : 0;
+        };
+        const std::string reason = error_of([&] { pack(state, host); });
+        EXPECT_NE(reason.find(failing == 1 ? "cannot sync SN1.tar.bz2 to disk: Input/output error"
+                                           : "cannot sync the working folder to disk: Input/output error"),
+                  std::string::npos)
+            << reason;
+        EXPECT_NE(reason.find("the collected files are in ./SN1; the incomplete SN1.tar.bz2 was removed"),
+                  std::string::npos)
+            << reason;
+        EXPECT_FALSE(fs::exists("SN1.tar.bz2"));
+        EXPECT_EQ(message_texts(host.captured.out()).back(), "tar file... please wait about 1 minute");
+    }
+}
+
+// A signal that cut tar short, or arrived while it ran, makes packing fail
+// even when tar's status alone says nothing. In a child: the flag stays set.
+TEST_F(PackagingTest, SignalDuringTheArchiveCommandIsAFailedPacking) {
+    for (const int tar_status : {SIGTERM, 0}) {
+        EXPECT_EXIT(
+            {
+                install_interrupt_handlers();
+                host.shell.action = [&](const std::string& line) {
+                    if (!line.starts_with("tar ")) return 0;
+                    write_file("SN1.tar.bz2", "cut short");
+                    std::raise(SIGTERM);
+                    return tar_status;
+                };
+                const std::string reason = error_of([&] { pack(state, host); });
+                std::fprintf(stderr, "%s\n", reason.c_str());
+                const bool chmod_ran = host.shell.lines.back().starts_with("chmod 777 SN1");
+                std::_Exit(fs::exists("SN1.tar.bz2") || chmod_ran || !host.synced.empty() ? 2 : 1);
+            },
+            ::testing::ExitedWithCode(1),
+            "packing failed: tar -jcf SN1.tar.bz2 SN1/ (was killed by signal 15|exited with status 0) \\(interrupted "
+            "by SIGTERM\\); the collected files are in ./SN1; the incomplete SN1.tar.bz2 was removed");
+    }
 }
 
 TEST_F(PackagingTest, FileChangedAsReadCountsAsFailure) {

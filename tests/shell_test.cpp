@@ -23,5 +23,28 @@ TEST(ShellTest, FlushesTheConsoleFirstAndRefusesNulBytes) {
     std::fclose(out);
 }
 
+TEST(ShellTest, RefusesALineLongerThanTheKernelPassesAsOneArgument) {
+    testing::ScratchDir dir;
+    Console console(stdout, stderr, stdin, [] { return 0.0; });
+    SystemShell shell(console);
+    const auto padded = [](const std::string& command, std::size_t size) {
+        return command + " #" + std::string(size - command.size() - 2, 'x');
+    };
+    EXPECT_EQ(shell.run(padded("touch longest", kLongestCommandLine)), 0);
+    EXPECT_TRUE(std::filesystem::exists("longest")) << "the longest line the shell can receive still runs";
+    try {
+        shell.run(padded("touch too-long", kLongestCommandLine + 1));
+        FAIL() << "no error";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.reason().rfind("command line of 131072 bytes is longer than the 131071 the shell can receive; "
+                                   "it was not run: 'touch too-long #xxx",
+                                   0),
+                  0u)
+            << e.reason().substr(0, 200);
+        EXPECT_LT(e.reason().size(), 400u) << "the report shows only the start of the line";
+    }
+    EXPECT_FALSE(std::filesystem::exists("too-long"));
+}
+
 }  // namespace
 }  // namespace dumplog

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -49,7 +50,7 @@ std::string CapturedConsole::err() {
     return std::string(err_buf_, err_len_);
 }
 
-int RecordingShell::run(const std::string& line) {
+int RecordingShell::run_to_end(const std::string& line) {
     lines.push_back(line);
     return action ? action(line) : 0;
 }
@@ -57,7 +58,13 @@ int RecordingShell::run(const std::string& line) {
 FakeHost::FakeHost(std::string machine_name, std::string input)
     : captured(std::move(input)),
       machine(std::move(machine_name)),
-      host{captured.console(), shell, [this] { return machine; }, [this](double s) { pauses.push_back(s); }} {}
+      host{captured.console(), shell, [this] { return machine; }, [this](double s) { pauses.push_back(s); },
+           [this](int fd) {
+               synced.push_back(fd);
+               return sync_result ? sync_result(fd) : 0;
+           }} {}
+
+PhaseTest::PhaseTest() { state.workdir = FolderLock(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)); }
 
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;

@@ -52,7 +52,7 @@ private:
 /// Records every line; an optional action stands in for the command's effect.
 class RecordingShell : public Shell {
 public:
-    int run(const std::string& line) override;
+    int run_to_end(const std::string& line) override;
     std::vector<std::string> lines;
     std::function<int(const std::string&)> action;
 };
@@ -66,12 +66,15 @@ struct FakeHost {
     RecordingShell shell;
     std::string machine;
     std::vector<double> pauses;
+    std::vector<int> synced;               ///< descriptors given to sync_to_disk
+    std::function<int(int)> sync_result;   ///< what sync_to_disk returns; 0 when unset
     Host host;
 };
 
 /// What every phase test starts from: a scratch working folder, a fake host
-/// and an empty run state.
+/// and a run state that holds the folder open, as start-up leaves it.
 struct PhaseTest : ::testing::Test {
+    PhaseTest();
     ScratchDir dir;
     FakeHost host;
     RunState state;

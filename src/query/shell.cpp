@@ -9,17 +9,34 @@
 #include "run/run_error.h"
 
 namespace dumplog {
+namespace {
 
-int SystemShell::run(const std::string& line) {
+// The line as an error report shows it: quoted, and cut after 200 bytes.
+std::string shown(const std::string& line) {
+    constexpr std::size_t kShown = 200;
+    return line.size() <= kShown ? quoted_literal(line) : quoted_literal(line.substr(0, kShown)) + "...";
+}
+
+}  // namespace
+
+int Shell::run(const std::string& line) {
     throw_if_interrupted();
-    // The shell would see the line cut short at the first NUL byte.
-    if (line.find('\0') != std::string::npos) throw RunError("command line holds a NUL byte: " + quoted_literal(line));
-    console_.flush();
-    const int status = std::system(line.c_str());
+    const int status = run_to_end(line);
     // system() ignores SIGINT and SIGQUIT while the command runs, so a flag
     // set now came from outside the command.
     throw_if_interrupted();
     return status;
+}
+
+int SystemShell::run_to_end(const std::string& line) {
+    // The shell would see the line cut short at the first NUL byte, and the
+    // kernel refuses a longer argument: either way another command would run.
+    if (line.find('\0') != std::string::npos) throw RunError("command line holds a NUL byte: " + shown(line));
+    if (line.size() > kLongestCommandLine)
+        throw RunError("command line of " + std::to_string(line.size()) + " bytes is longer than the " +
+                       std::to_string(kLongestCommandLine) + " the shell can receive; it was not run: " + shown(line));
+    console_.flush();
+    return std::system(line.c_str());
 }
 
 std::string describe_wait_status(int status) {

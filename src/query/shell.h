@@ -1,26 +1,36 @@
 #pragma once
 // Every external command of a run goes through one Shell.
+#include <cstddef>
 #include <string>
 
 namespace dumplog {
 
 class Console;
 
+/// The longest command line the kernel passes to /bin/sh as one argument.
+inline constexpr std::size_t kLongestCommandLine = 131071;
+
 class Shell {
 public:
     virtual ~Shell() = default;
     /// Runs the whole line through /bin/sh and waits for it; returns the wait
-    /// status as the C library's system() does (never examined by most callers).
-    virtual int run(const std::string& line) = 0;
+    /// status as the C library's system() does (never examined by most
+    /// callers). A signal that arrived before or while the command ran ends
+    /// the run (RunError) once the command is over.
+    int run(const std::string& line);
+    /// The same, but a signal that arrived while the command ran is left for
+    /// the caller to judge together with the status (see pending_interrupt).
+    virtual int run_to_end(const std::string& line) = 0;
 };
 
-/// The real runner: flushes standard output first, so the tool's lines and
-/// the command's output keep their order, then waits like system(): the
-/// interrupt and quit signals stop only the command, not the tool.
+/// The real runner: refuses a line the shell could not receive whole, then
+/// flushes standard output, so the tool's lines and the command's output
+/// keep their order, then waits like system(): the interrupt and quit
+/// signals stop only the command, not the tool.
 class SystemShell : public Shell {
 public:
     explicit SystemShell(Console& console) : console_(console) {}
-    int run(const std::string& line) override;
+    int run_to_end(const std::string& line) override;
 
 private:
     Console& console_;

@@ -1,6 +1,6 @@
 #pragma once
 // The host a run talks to: its console, its shell, its machine name, its
-// clock-driven pause and the signals it receives. The phases reach every
+// pause, its disk and the signals it receives. The phases reach every
 // effect outside their own computation through a Host; tests hold one.
 //
 // Layering: the phases in query/ and savelog/ include from run/ only
@@ -19,6 +19,7 @@ struct Host {
     Shell& shell;
     std::function<std::string()> machine_name;  ///< the uname machine field
     std::function<void(double)> pause;          ///< sleep for seconds; throws when interrupted
+    std::function<int(int)> sync_to_disk;       ///< fsync(2) of a descriptor: 0, or -1 and errno
 };
 
 /// Wall clock in seconds since the epoch, microsecond resolution.

@@ -1,6 +1,7 @@
 // dumplog: collects the save log of a drive into SN<serial>.tar.bz2.
 #include <cstdio>
 #include <fcntl.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     dumplog::install_interrupt_handlers();
     dumplog::Console console(stdout, stderr, stdin, dumplog::system_clock_seconds);
     dumplog::SystemShell shell(console);
-    dumplog::Host host{console, shell, dumplog::host_machine_name, dumplog::interruptible_pause};
+    dumplog::Host host{console, shell, dumplog::host_machine_name, dumplog::interruptible_pause, ::fsync};
 
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return dumplog::run_process(args, host);

@@ -1,12 +1,16 @@
 #include "savelog/packaging.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "query/shell.h"
 #include "run/console.h"
+#include "run/host.h"
 #include "run/run_error.h"
 #include "run/run_state.h"
-#include "run/host.h"
 #include "savelog/file_ops.h"
 
 namespace dumplog {
@@ -33,12 +37,13 @@ struct FileMark {
     }
 };
 
-// The archive command failed: nothing half-made is left under the archive's
+// Packing did not end well: nothing half-made is left under the archive's
 // name, and the report says where the collected files are.
-[[noreturn]] void fail_packing(const std::string& DriveSN, int status, const FileMark& before) {
+[[noreturn]] void fail_packing(const std::string& DriveSN, const std::string& what, const FileMark& before) {
     const std::string archive = DriveSN + ".tar.bz2";
-    std::string reason = "packing failed: " + archive_command(DriveSN) + " " + describe_wait_status(status) +
-                         "; the collected files are in ./" + DriveSN;
+    std::string reason = "packing failed: " + what;
+    if (const std::string signal = pending_interrupt(); !signal.empty()) reason += " (interrupted by " + signal + ")";
+    reason += "; the collected files are in ./" + DriveSN;
     const FileMark after = FileMark::of(archive);
     if (after.exists && !after.same_as(before)) {
         try {
@@ -51,6 +56,19 @@ struct FileMark {
         reason += "; " + archive + " is from an earlier run and was left as it was";
     }
     throw RunError(reason);
+}
+
+// Puts the archive and its name in the working folder on disk; what failed,
+// or nothing.
+std::optional<std::string> sync_failure(Host& host, const std::string& archive, int working_folder) {
+    const int fd = open(archive.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return system_reason("cannot open " + archive + " to sync it", errno);
+    const bool synced = host.sync_to_disk(fd) == 0;
+    const int sync_errno = errno;
+    close(fd);
+    if (!synced) return system_reason("cannot sync " + archive + " to disk", sync_errno);
+    if (host.sync_to_disk(working_folder) != 0) return system_reason("cannot sync the working folder to disk", errno);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -80,10 +98,16 @@ void pack(RunState& state, Host& host) {
     delete_if_present("DriveInfo.txt");
 
     host.console.MsgOut("tar file... please wait about 1 minute");
-    const FileMark before = FileMark::of(DriveSN + ".tar.bz2");
-    const int p = host.shell.run(archive_command(DriveSN));
-    if (p != 0) fail_packing(DriveSN, p, before);
-    host.shell.run(archive_permissions_command(DriveSN));
+    // From here on a signal is judged with the outcome of packing: a tar cut
+    // short, or an archive not yet on disk, is a failed packing.
+    const std::string archive = DriveSN + ".tar.bz2";
+    const FileMark before = FileMark::of(archive);
+    const int p = host.shell.run_to_end(archive_command(DriveSN));
+    if (p != 0 || !pending_interrupt().empty())
+        fail_packing(DriveSN, archive_command(DriveSN) + " " + describe_wait_status(p), before);
+    host.shell.run_to_end(archive_permissions_command(DriveSN));
+    if (!pending_interrupt().empty()) fail_packing(DriveSN, "the run was stopped before the archive was done", before);
+    if (const auto failure = sync_failure(host, archive, state.workdir.fd())) fail_packing(DriveSN, *failure, before);
     host.console.MsgOut("Dump Log done!!");
 }
 

@@ -14,8 +14,10 @@ std::string archive_command(const std::string& DriveSN);
 std::string archive_permissions_command(const std::string& DriveSN);
 
 /// Moves the reports into the output folder, deletes the scratch files and
-/// packs the folder into DriveSN.tar.bz2. A failed archive command ends the
-/// run with an error instead of "Dump Log done!!"; the folder stays.
+/// packs the folder into DriveSN.tar.bz2, which is synced to disk with the
+/// working folder before "Dump Log done!!". A failed or interrupted archive
+/// command, or a failed sync, ends the run with an error naming the folder
+/// instead; the folder stays and the unfinished archive goes.
 void pack(RunState& state, Host& host);
 
 }  // namespace dumplog
