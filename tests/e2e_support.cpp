@@ -24,6 +24,7 @@ SimWorkdir::SimWorkdir() {
     work_ = root_ + "/work";
     const std::string layout = std::string("bash '") + LAYOUT_SCRIPT + "' '" + work_ + "' '" + SIM_BIN + "'";
     if (std::system(layout.c_str()) != 0) throw std::runtime_error("cannot lay out " + work_);
+    fs::permissions(work_, fs::perms(0755));  // whatever the umask: the tool refuses a folder others can write
 }
 
 SimWorkdir::~SimWorkdir() {
@@ -32,8 +33,9 @@ SimWorkdir::~SimWorkdir() {
 }
 
 RunResult SimWorkdir::run(const RunOptions& options) const {
-    const std::string out_path = root_ + "/stdout.txt";
-    const std::string err_path = root_ + "/stderr.txt";
+    const std::string out_path = stdout_path(options.name);
+    const std::string err_path = root_ + "/stderr" + options.name + ".txt";
+    const std::string cwd = options.cwd.empty() ? work_ : options.cwd;
     // Fresh files before the child starts, so nobody reads the last run's output.
     write_file(out_path, "");
     write_file(err_path, "");
@@ -58,7 +60,7 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
         dup2(err, 2);
         setenv("SIM_LOG", sim_log().c_str(), 1);
         for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
-        if (chdir(work_.c_str()) != 0) _exit(126);
+        if (chdir(cwd.c_str()) != 0) _exit(126);
         std::vector<char*> argv{const_cast<char*>(DUMPLOG_BIN)};
         for (const auto& arg : options.args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
@@ -92,6 +94,14 @@ std::string SimWorkdir::path_without_tar() const {
         if (!where.empty()) fs::create_symlink(where.substr(0, where.find('\n')), bin + "/" + tool);
     }
     return bin;
+}
+
+std::string SimWorkdir::path_with_stalling_tar() const {
+    const std::string bin = root_ + "/stalling";
+    fs::create_directories(bin);
+    write_file(bin + "/tar", "#!/bin/sh\n# tar -jcf ARCHIVE FOLDER/\nprintf 'BZh9' >\"$2\"\nexec sleep 60\n");
+    fs::permissions(bin + "/tar", fs::perms(0755));
+    return bin + ":" + std::getenv("PATH");
 }
 
 std::vector<std::string> SimWorkdir::leftovers() const {

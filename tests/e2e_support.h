@@ -23,6 +23,8 @@ struct RunOptions {
     bool stdout_reader_gone = false; ///< stdout is a pipe whose reader has closed
     /// Called while the run goes on, with its pid (also its process group).
     std::function<void(pid_t)> while_running;
+    std::string cwd;   ///< where to run instead of the working folder
+    std::string name;  ///< tells apart the output files of runs that overlap
 };
 
 class SimWorkdir {
@@ -32,9 +34,14 @@ public:
     const std::string& root() const { return root_; }  ///< scratch area beside the working folder
     const std::string& work() const { return work_; }  ///< the working folder
     std::string sim_log() const { return root_ + "/sim.log"; }
+    /// Where a run's standard output goes while it runs.
+    std::string stdout_path(const std::string& name = "") const { return root_ + "/stdout" + name + ".txt"; }
     RunResult run(const RunOptions& options) const;
     /// A folder of links to the programs the run needs from PATH, without tar.
     std::string path_without_tar() const;
+    /// PATH with a tar in front that writes a few bytes of the archive and
+    /// then waits, so that a test can stop a run while it packs.
+    std::string path_with_stalling_tar() const;
     /// Entries of the working folder other than Zerbo and SmartCtl, sorted.
     std::vector<std::string> leftovers() const;
 

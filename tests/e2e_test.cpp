@@ -67,9 +67,28 @@ Lines archive_listing(const std::string& archive) {
     return members;
 }
 
-TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLine) {
+TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLineWhileASecondRunIsRefused) {
     SimWorkdir dir;
-    const auto run = dir.run({.args = {"/dev/sda", "8", "ignored"}});
+    const auto second_run_in_the_same_folder = [&](pid_t) {
+        ASSERT_TRUE(testing::wait_for_text(dir.stdout_path(), "===Dump Save Log Start===", 20));
+        // However the folder is named, it is the same folder.
+        fs::create_directory_symlink(dir.work(), dir.root() + "/alias");
+        const std::string notes = dir.work() + "/notes.txt";
+        testing::write_file(notes, "x");
+        fs::permissions(notes, fs::perms(0644));
+        const auto second = dir.run({.args = {"/dev/sdb", "0"}, .cwd = dir.root() + "/alias", .name = "-second"});
+        EXPECT_EQ(second.status, 1);
+        EXPECT_EQ(second.out, "");
+        EXPECT_EQ(second.err.rfind("dumplog: start-up failed: another run of dumplog is using the working folder '" +
+                                       fs::canonical(dir.work()).string() + "'",
+                                   0),
+                  0u)
+            << second.err;
+        EXPECT_EQ(fs::status(notes).permissions(), fs::perms(0644)) << "the refused run swept nothing";
+        EXPECT_EQ(read_file(dir.sim_log()).find("/dev/sdb"), std::string::npos) << "and ran nothing";
+        fs::remove(notes);
+    };
+    const auto run = dir.run({.args = {"/dev/sda", "8", "ignored"}, .while_running = second_run_in_the_same_folder});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
 
@@ -190,7 +209,7 @@ TEST(EndToEnd, EndOfInputAndInterruptAtThePromptEndWithStatus1) {
     EXPECT_EQ(run.err, "dumplog: drive selection failed: end of input while waiting for the drive path\n");
 
     run = dir.run({.keep_input_open = true, .while_running = [&](pid_t pid) {
-                       ASSERT_TRUE(testing::wait_for_text(dir.root() + "/stdout.txt", "/dev/sdc:\n ", 10));
+                       ASSERT_TRUE(testing::wait_for_text(dir.stdout_path(), "/dev/sdc:\n ", 10));
                        // Once more later, should the first land just before the read began;
                        // after the exit it only reaches the unreaped process.
                        for (int k = 0; k < 3; ++k) {
@@ -313,6 +332,84 @@ TEST(EndToEnd, LinkedOutputFolderIsRefusedAndLeftAlone) {
     EXPECT_NE(run.err.find("symbolic link"), std::string::npos);
     EXPECT_TRUE(fs::is_symlink(dir.work() + "/SNWD7H2K01PQ"));
     EXPECT_EQ(read_file(dir.root() + "/elsewhere/keep"), "x");
+}
+
+TEST(EndToEnd, FolderWithoutZerboOrOpenToOthersIsLeftAsItWas) {
+    SimWorkdir dir;
+    const std::string notes = dir.work() + "/notes.txt";
+    testing::write_file(notes, "x");
+    fs::permissions(notes, fs::perms(0644));
+    const std::string real = fs::canonical(dir.work()).string();
+
+    fs::permissions(dir.work(), fs::perms(01777));
+    auto run = dir.run({.args = {"/dev/sdb", "0"}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("dumplog: start-up failed: refusing to run in '" + real + "': it is writable by others", 0),
+              0u)
+        << run.err;
+
+    fs::permissions(dir.work(), fs::perms(0755));
+    fs::rename(dir.work() + "/Zerbo", dir.work() + "/Zerbo.moved");
+    run = dir.run({.args = {"/dev/sdb", "0"}});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("it holds no Zerbo folder"), std::string::npos) << run.err;
+
+    EXPECT_EQ(fs::status(notes).permissions(), fs::perms(0644)) << "nothing swept";
+    EXPECT_FALSE(fs::exists(dir.sim_log())) << "nothing run";
+    EXPECT_EQ(dir.leftovers(), (Lines{"Zerbo.moved", "notes.txt"})) << "nothing made";
+}
+
+TEST(EndToEnd, KilledRunWhoseVendorToolStillRunsDoesNotHoldTheFolder) {
+    SimWorkdir dir;
+    pid_t first = 0;
+    auto run = dir.run({.args = {"/dev/sda", "8"}, .env = {{"SIM_SLOW_PAGE", "0:60"}}, .while_running = [&](pid_t pid) {
+                            first = pid;
+                            ASSERT_TRUE(testing::wait_for_text(dir.sim_log(), "cdb=1C,BE,10,00,00", 20));
+                            kill(pid, SIGKILL);  // the tool only; its vendor tool goes on waiting
+                        }});
+    EXPECT_EQ(run.status, 128 + SIGKILL);
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(kill(-first, 0), 0) << "the vendor tool of the killed run still runs";
+
+    run = dir.run({.input = "/dev/sdb\n", .name = "-next"});
+    kill(-first, SIGKILL);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.ends_with("] Dump Log done!!\n")) << run.out;
+}
+
+TEST(EndToEnd, TermToTheGroupWhilePackingIsAFailedPacking) {
+    SimWorkdir dir;
+    const std::string sn = "SNWD7H2K01PQ";
+    const auto run = dir.run({.input = "/dev/sdb\n",
+                              .env = {{"PATH", dir.path_with_stalling_tar()}},
+                              .while_running = [&](pid_t group) {
+                                  const std::string archive = dir.work() + "/" + sn + ".tar.bz2";
+                                  ASSERT_TRUE(testing::wait_for_text(archive, "BZh", 20));
+                                  kill(-group, SIGTERM);  // as when the session's terminal goes away
+                              }});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(std::regex_search(
+        run.err, std::regex("^dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2 " +
+                            sn + "/ (was killed by signal 15|exited with status 143) \\(interrupted by SIGTERM\\); "
+                                 "the collected files are in ./" + sn + "; the incomplete " + sn +
+                            ".tar.bz2 was removed\n$")))
+        << run.err;
+    EXPECT_EQ(message_texts(run.out).back(), "tar file... please wait about 1 minute");
+    EXPECT_EQ(dir.leftovers(), Lines{sn});
+    EXPECT_TRUE(fs::exists(dir.work() + "/" + sn + "/E2.txt")) << "the collected files stay in the folder";
+}
+
+TEST(EndToEnd, TypedLineTooLongForTheShellStopsBeforeAnythingIsRemoved) {
+    SimWorkdir dir;
+    fs::create_directory(dir.work() + "/SNWD7H2K01PQ");
+    testing::write_file(dir.work() + "/SNWD7H2K01PQ/000.raw", "an earlier run's page");
+    const auto run = dir.run({.input = "/dev/sdb " + std::string(140000, 'p') + "\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("dumplog: model check failed: command line of ", 0), 0u) << run.err.substr(0, 300);
+    EXPECT_EQ(read_file(dir.work() + "/SNWD7H2K01PQ/000.raw"), "an earlier run's page");
+    EXPECT_EQ(read_file(dir.sim_log()).find("cdb=21"), std::string::npos) << "the model query never ran";
 }
 
 TEST(EndToEnd, VersionAndHelpLeaveTheFolderAsItWas) {
