@@ -10,6 +10,13 @@ BUILD_DEPS := c++=g++ cmake=cmake tar=tar bzip2=bzip2 find=findutils \
 PREFIX ?= /usr/local
 DESTDIR ?=
 
+# Ninja when it is installed (quiet, and a new build folder only), else Make.
+GENERATOR := $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
+CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/CMakeCache.txt),,-G "$(GENERATOR)" \
+            -DCMAKE_BUILD_TYPE=RelWithDebInfo) $(CMAKE_ARGS) >/dev/null
+# The build tool's own arguments: Make's recursion is otherwise chatty.
+QUIET_TOOL = $(if $(wildcard $(BUILD)/build.ninja),,-- --no-print-directory)
+
 .PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint clean
 
 all: build
@@ -18,13 +25,16 @@ deps:
 	@scripts/deps.sh $(BUILD_DEPS)
 
 build: deps
-	@cmake -S . -B $(BUILD) $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DCMAKE_BUILD_TYPE=RelWithDebInfo) $(CMAKE_ARGS)
-	@cmake --build $(BUILD) -j $(JOBS)
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) -j $(JOBS) $(QUIET_TOOL)
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
+# Only the tool and the simulated drive: the tests are not needed to try it.
+demo: deps
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) -j $(JOBS) --target dumplog dumplog-sim $(QUIET_TOOL)
 	@scripts/demo.sh $(BUILD)
 
 bench: build
