@@ -14,8 +14,9 @@ DESTDIR ?=
 GENERATOR := $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
 CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/CMakeCache.txt),,-G "$(GENERATOR)" \
             -DCMAKE_BUILD_TYPE=RelWithDebInfo) $(CMAKE_ARGS) >/dev/null
-# The build tool's own arguments: Make's recursion is otherwise chatty.
-QUIET_TOOL = $(if $(wildcard $(BUILD)/build.ninja),,-- --no-print-directory)
+# The build tool's own arguments, known once configured: Make's recursion is
+# otherwise chatty.
+QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
 .PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint clean
 
