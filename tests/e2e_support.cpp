@@ -8,14 +8,34 @@
 #include <filesystem>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
+#include "run/host.h"
 #include "test_support.h"
 
 namespace dumplog::testing {
 
 namespace fs = std::filesystem;
+
+const ToolUnderTest& tool_under_test() {
+    static const ToolUnderTest tool = [] {
+        const auto env = [](const char* name) { return std::string(std::getenv(name) ? std::getenv(name) : ""); };
+        ToolUnderTest t{env("DUMPLOG_E2E_TOOL"), {}, env("DUMPLOG_E2E_MACHINE")};
+        if (t.binary.empty()) t.binary = DUMPLOG_BIN;
+        if (t.machine.empty()) t.machine = host_machine_name();
+        std::istringstream words(env("DUMPLOG_E2E_RUNNER"));
+        for (std::string word; words >> word;) t.runner.push_back(word);
+        // Found now, so that a test may run the tool with a PATH of its own.
+        if (!t.runner.empty() && t.runner[0].find('/') == std::string::npos) {
+            const std::string found = capture("command -v " + t.runner[0]);
+            if (!found.empty()) t.runner[0] = found.substr(0, found.find('\n'));
+        }
+        return t;
+    }();
+    return tool;
+}
 
 SimWorkdir::SimWorkdir() {
     std::string pattern = (fs::temp_directory_path() / "dumplog-e2e-XXXXXX").string();
@@ -61,10 +81,13 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
         setenv("SIM_LOG", sim_log().c_str(), 1);
         for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         if (chdir(cwd.c_str()) != 0) _exit(126);
-        std::vector<char*> argv{const_cast<char*>(DUMPLOG_BIN)};
+        const ToolUnderTest& tool = tool_under_test();
+        std::vector<char*> argv;
+        for (const auto& word : tool.runner) argv.push_back(const_cast<char*>(word.c_str()));
+        argv.push_back(const_cast<char*>(tool.binary.c_str()));
         for (const auto& arg : options.args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(DUMPLOG_BIN, argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     setpgid(pid, pid);

@@ -9,6 +9,18 @@
 
 namespace dumplog::testing {
 
+/// The tool the suite runs: the one built beside it on this host, or, for
+/// the processor paths, a cross-built binary under a runner, named by
+///   DUMPLOG_E2E_TOOL     the binary
+///   DUMPLOG_E2E_RUNNER   words put in front of it (qemu-aarch64-static, setarch i686)
+///   DUMPLOG_E2E_MACHINE  the machine name the tool will see (aarch64, i686)
+struct ToolUnderTest {
+    std::string binary;
+    std::vector<std::string> runner;
+    std::string machine;
+};
+const ToolUnderTest& tool_under_test();
+
 struct RunResult {
     int status = -1;  ///< exit status, or 128 + signal number
     std::string out;
