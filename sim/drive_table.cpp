@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace dumplog::sim {
+
 namespace {
 
 // clang-format off
@@ -23,13 +25,9 @@ const std::array<SimDrive, 6> kDrives{{
 
 }  // namespace
 
-std::span<const SimDrive> sim_drives()
-{
-    return kDrives;
-}
+std::span<const SimDrive> sim_drives() { return kDrives; }
 
-const SimDrive* find_drive(std::string_view device, std::optional<unsigned> port)
-{
+const SimDrive* find_drive(std::string_view device, std::optional<unsigned> port) {
     for (const SimDrive& drive : kDrives) {
         if (drive.device == device && drive.megaraid_port == port) {
             return &drive;
@@ -37,3 +35,5 @@ const SimDrive* find_drive(std::string_view device, std::optional<unsigned> port
     }
     return nullptr;
 }
+
+}  // namespace dumplog::sim

@@ -6,6 +6,8 @@
 #include <span>
 #include <string_view>
 
+namespace dumplog::sim {
+
 // What row 04C0 of a drive's E2 page looks like.
 enum class E2Row {
     Serial,   // the E2 serial as ASCII, padded with 00
@@ -36,3 +38,5 @@ std::span<const SimDrive> sim_drives();
 // The drive addressed as DEVICE or DEVICE,PORT.  A drive behind a MegaRAID
 // port matches only with exactly that port; any other drive only without one.
 const SimDrive* find_drive(std::string_view device, std::optional<unsigned> port);
+
+}  // namespace dumplog::sim

@@ -6,12 +6,13 @@
 
 #include "sim_error.h"
 
+namespace dumplog::sim {
+
 namespace {
 
 constexpr unsigned kLastPage = 0x7F;
 
-std::optional<std::string> env(const char* name)
-{
+std::optional<std::string> env(const char* name) {
     const char* value = std::getenv(name);
     if (value == nullptr) {
         return std::nullopt;
@@ -20,8 +21,7 @@ std::optional<std::string> env(const char* name)
 }
 
 // Variables that select a mode or list treat an empty value as unset.
-std::optional<std::string> env_nonempty(const char* name)
-{
+std::optional<std::string> env_nonempty(const char* name) {
     auto value = env(name);
     if (value && value->empty()) {
         return std::nullopt;
@@ -29,14 +29,11 @@ std::optional<std::string> env_nonempty(const char* name)
     return value;
 }
 
-[[noreturn]] void malformed(const char* name, std::string_view value, std::string_view why)
-{
-    throw SimError(kExitUsage, std::string("bad ") + name + "=" + std::string(value) + ": " +
-                                   std::string(why));
+[[noreturn]] void malformed(const char* name, std::string_view value, std::string_view why) {
+    throw SimError(kExitUsage, std::string("bad ") + name + "=" + std::string(value) + ": " + std::string(why));
 }
 
-unsigned parse_page(const char* name, std::string_view full, std::string_view text)
-{
+unsigned parse_page(const char* name, std::string_view full, std::string_view text) {
     unsigned page = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), page);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
@@ -48,8 +45,7 @@ unsigned parse_page(const char* name, std::string_view full, std::string_view te
     return page;
 }
 
-std::set<unsigned> parse_page_list(const char* name)
-{
+std::set<unsigned> parse_page_list(const char* name) {
     std::set<unsigned> pages;
     auto value = env_nonempty(name);
     if (!value) {
@@ -68,35 +64,29 @@ std::set<unsigned> parse_page_list(const char* name)
 }
 
 // "N:REST" -> page N and REST (REST must not be empty).
-std::pair<unsigned, std::string> split_page_prefix(const char* name, const std::string& value)
-{
+std::pair<unsigned, std::string> split_page_prefix(const char* name, const std::string& value) {
     auto colon = value.find(':');
     if (colon == std::string::npos || colon + 1 == value.size()) {
         malformed(name, value, "expected PAGE:VALUE");
     }
-    return {parse_page(name, value, std::string_view(value).substr(0, colon)),
-            value.substr(colon + 1)};
+    return {parse_page(name, value, std::string_view(value).substr(0, colon)), value.substr(colon + 1)};
 }
 
-std::optional<SlowPage> parse_slow_page()
-{
+std::optional<SlowPage> parse_slow_page() {
     auto value = env_nonempty("SIM_SLOW_PAGE");
     if (!value) {
         return std::nullopt;
     }
     auto [page, text] = split_page_prefix("SIM_SLOW_PAGE", *value);
     double seconds = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds,
-                                     std::chars_format::fixed);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
-        seconds < 0) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) || seconds < 0) {
         malformed("SIM_SLOW_PAGE", *value, "expected a non-negative number of seconds");
     }
     return SlowPage{page, seconds};
 }
 
-std::optional<DropFile> parse_drop_file()
-{
+std::optional<DropFile> parse_drop_file() {
     auto value = env_nonempty("SIM_DROP_FILE");
     if (!value) {
         return std::nullopt;
@@ -108,8 +98,7 @@ std::optional<DropFile> parse_drop_file()
     return DropFile{page, name};
 }
 
-std::set<std::string, std::less<>> parse_failing_commands()
-{
+std::set<std::string, std::less<>> parse_failing_commands() {
     std::set<std::string, std::less<>> commands;
     auto value = env_nonempty("SIM_FAIL");
     if (!value) {
@@ -119,8 +108,7 @@ std::set<std::string, std::less<>> parse_failing_commands()
     while (true) {
         auto comma = rest.find(',');
         std::string_view item = rest.substr(0, comma);
-        if (item != "list" && item != "model" && item != "e2" && item != "smart" &&
-            item != "pages") {
+        if (item != "list" && item != "model" && item != "e2" && item != "smart" && item != "pages") {
             malformed("SIM_FAIL", *value, "known commands are list, model, e2, smart, pages");
         }
         commands.emplace(item);
@@ -134,13 +122,11 @@ std::set<std::string, std::less<>> parse_failing_commands()
 
 }  // namespace
 
-bool Faults::command_fails(std::string_view command) const
-{
+bool Faults::command_fails(std::string_view command) const {
     return failing_commands.find(command) != failing_commands.end();
 }
 
-Faults read_faults()
-{
+Faults read_faults() {
     Faults faults;
     faults.model = env("SIM_MODEL");
 
@@ -185,3 +171,5 @@ Faults read_faults()
     }
     return faults;
 }
+
+}  // namespace dumplog::sim

@@ -2,20 +2,20 @@
 
 #include <cassert>
 
+namespace dumplog::sim {
+
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-void append_hex_byte(std::string& out, unsigned char byte)
-{
+void append_hex_byte(std::string& out, unsigned char byte) {
     out += kHex[byte >> 4];
     out += kHex[byte & 0xF];
 }
 
 }  // namespace
 
-std::string dump_header()
-{
+std::string dump_header() {
     std::string out = "Addr";
     for (std::size_t i = 0; i < kDumpRowSize; ++i) {
         out += i == 0 ? "  " : (i == kDumpRowSize / 2 ? "-" : " ");
@@ -25,8 +25,7 @@ std::string dump_header()
     return out;
 }
 
-std::string dump_row(std::size_t offset, std::string_view row)
-{
+std::string dump_row(std::size_t offset, std::string_view row) {
     assert(row.size() == kDumpRowSize);
     std::string out;
     for (int shift = 12; shift >= 0; shift -= 4) {
@@ -44,3 +43,5 @@ std::string dump_row(std::size_t offset, std::string_view row)
     out += '\n';
     return out;
 }
+
+}  // namespace dumplog::sim

@@ -5,8 +5,9 @@
 
 #include "sim_error.h"
 
-void log_invocation(std::string_view program, std::span<const std::string> args)
-{
+namespace dumplog::sim {
+
+void log_invocation(std::string_view program, std::span<const std::string> args) {
     const char* path = std::getenv("SIM_LOG");
     if (path == nullptr || *path == '\0') {
         return;
@@ -31,3 +32,5 @@ void log_invocation(std::string_view program, std::span<const std::string> args)
         throw SimError(kExitUsage, std::string("bad SIM_LOG=") + path + ": write failed");
     }
 }
+
+}  // namespace dumplog::sim

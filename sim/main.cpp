@@ -11,16 +11,15 @@
 #include "smartctl_report.h"
 #include "vendor_tool.h"
 
+namespace dumplog::sim {
 namespace {
 
-std::string_view base_name(std::string_view path)
-{
+std::string_view base_name(std::string_view path) {
     auto slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-int run(std::string_view program, const std::vector<std::string>& args)
-{
+int run(std::string_view program, const std::vector<std::string>& args) {
     log_invocation(program, args);
     Faults faults = read_faults();
     int status = 0;
@@ -41,9 +40,10 @@ int run(std::string_view program, const std::vector<std::string>& args)
 }
 
 }  // namespace
+}  // namespace dumplog::sim
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
+    using namespace dumplog::sim;
     std::string_view program = base_name(argc > 0 && argv[0] != nullptr ? argv[0] : "");
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     try {

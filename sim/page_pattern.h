@@ -9,14 +9,15 @@
 #include <string>
 #include <string_view>
 
+namespace dumplog::sim {
+
 constexpr std::size_t kSimPageSize = 16384;
 
 // Exactly kSimPageSize bytes, a pure function of serial and page.  The page
 // starts with a readable tag ("SAVELOG p=05 "); the rest comes from a
 // xorshift64 generator seeded with an FNV-1a hash of the serial mixed with
 // the page number, so neighbouring pages and drives differ throughout.
-inline std::string sim_page_bytes(std::string_view serial, unsigned page)
-{
+inline std::string sim_page_bytes(std::string_view serial, unsigned page) {
     std::uint64_t seed = 0xcbf29ce484222325ULL;  // FNV-1a offset basis
     for (unsigned char c : serial) {
         seed ^= c;
@@ -54,3 +55,5 @@ inline std::string sim_page_bytes(std::string_view serial, unsigned page)
     }
     return out;
 }
+
+}  // namespace dumplog::sim

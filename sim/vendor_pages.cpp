@@ -5,10 +5,11 @@
 
 #include "hex_dump.h"
 
+namespace dumplog::sim {
+
 namespace {
 
-void put_le(std::string& page, std::size_t at, std::uint64_t value, int bytes)
-{
+void put_le(std::string& page, std::size_t at, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
         page[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
     }
@@ -17,8 +18,7 @@ void put_le(std::string& page, std::size_t at, std::uint64_t value, int bytes)
 // Deterministic per-drive filler for counter areas.
 class Filler {
 public:
-    explicit Filler(std::string_view seed_text)
-    {
+    explicit Filler(std::string_view seed_text) {
         for (unsigned char c : seed_text) {
             state_ ^= c;
             state_ *= 0x100000001b3ULL;
@@ -28,8 +28,7 @@ public:
         }
     }
 
-    std::uint64_t next()
-    {
+    std::uint64_t next() {
         state_ ^= state_ << 13;
         state_ ^= state_ >> 7;
         state_ ^= state_ << 17;
@@ -42,8 +41,7 @@ private:
 
 }  // namespace
 
-std::string model_page(const SimDrive& drive, std::string_view model_text)
-{
+std::string model_page(const SimDrive& drive, std::string_view model_text) {
     std::string page(kModelPageSize, '\0');
 
     // Row 0000: first four model characters, a blank, the rest, a blank and
@@ -74,8 +72,7 @@ std::string model_page(const SimDrive& drive, std::string_view model_text)
     return page;
 }
 
-std::string e2_page(const SimDrive& drive, E2Row row, std::string_view serial)
-{
+std::string e2_page(const SimDrive& drive, E2Row row, std::string_view serial) {
     assert(serial.size() <= kDumpRowSize);
     std::string page(kE2PageSize, '\0');
 
@@ -112,3 +109,5 @@ std::string e2_page(const SimDrive& drive, E2Row row, std::string_view serial)
     }
     return page;
 }
+
+}  // namespace dumplog::sim

@@ -16,6 +16,8 @@
 #include "sim_error.h"
 #include "vendor_pages.h"
 
+namespace dumplog::sim {
+
 namespace {
 
 constexpr std::size_t kMaxCdbBytes = 16;
@@ -31,8 +33,7 @@ struct VendorCommand {
     std::optional<std::string> outfile;
 };
 
-[[noreturn]] void usage_error(std::string_view program, std::string_view why)
-{
+[[noreturn]] void usage_error(std::string_view program, std::string_view why) {
     // One line, so a caller that keeps the first stderr line keeps all of it.
     throw SimError(kExitUsage, std::string(why) + " (usage: " + std::string(program) +
                                    " -l | -d DEVICE[,PORT] -f vucmd cdb=XX[,XX...] in=N"
@@ -40,12 +41,10 @@ struct VendorCommand {
 }
 
 template <typename Number>
-std::optional<Number> parse_decimal(std::string_view text)
-{
+std::optional<Number> parse_decimal(std::string_view text) {
     Number value{};
     // Plain decimal only: no sign, no blanks, no leading zeros.
-    if (text.empty() || text.front() < '0' || text.front() > '9' ||
-        (text.size() > 1 && text.front() == '0')) {
+    if (text.empty() || text.front() < '0' || text.front() > '9' || (text.size() > 1 && text.front() == '0')) {
         return std::nullopt;
     }
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -55,24 +54,20 @@ std::optional<Number> parse_decimal(std::string_view text)
     return value;
 }
 
-std::optional<int> hex_digit(char c)
-{
+std::optional<int> hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return std::nullopt;
 }
 
-std::string_view strip_prefix(std::string_view word, std::string_view prefix, bool& matched)
-{
+std::string_view strip_prefix(std::string_view word, std::string_view prefix, bool& matched) {
     matched = word.starts_with(prefix);
     return matched ? word.substr(prefix.size()) : std::string_view();
 }
 
-VendorCommand parse_vucmd(std::string_view program, std::span<const std::string> args)
-{
-    if ((args.size() != 6 && args.size() != 7) || args[0] != "-d" || args[2] != "-f" ||
-        args[3] != "vucmd") {
+VendorCommand parse_vucmd(std::string_view program, std::span<const std::string> args) {
+    if ((args.size() != 6 && args.size() != 7) || args[0] != "-d" || args[2] != "-f" || args[3] != "vucmd") {
         usage_error(program, "arguments missing, extra or out of order");
     }
     VendorCommand cmd;
@@ -138,16 +133,13 @@ VendorCommand parse_vucmd(std::string_view program, std::span<const std::string>
     return cmd;
 }
 
-void fail_if_requested(const Faults& faults, std::string_view command)
-{
+void fail_if_requested(const Faults& faults, std::string_view command) {
     if (faults.command_fails(command)) {
-        throw SimError(kExitFailed, "command failed (simulated " + std::string(command) +
-                                        " failure)");
+        throw SimError(kExitFailed, "command failed (simulated " + std::string(command) + " failure)");
     }
 }
 
-void write_file(const std::string& path, std::string_view bytes)
-{
+void write_file(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
@@ -158,8 +150,7 @@ void write_file(const std::string& path, std::string_view bytes)
 
 // The scratch files the tool leaves in the current folder after a command.
 // Failures are ignored: they never change the command's outcome.
-void leave_scratch_files(const Faults& faults, const VendorCommand& cmd, std::string_view data)
-{
+void leave_scratch_files(const Faults& faults, const VendorCommand& cmd, std::string_view data) {
     if (!faults.scratch_files) {
         return;
     }
@@ -171,12 +162,10 @@ void leave_scratch_files(const Faults& faults, const VendorCommand& cmd, std::st
     std::ofstream("in.txt", std::ios::binary | std::ios::trunc) << in_text;
     std::ofstream("out.bin", std::ios::binary | std::ios::trunc)
         .write(data.data(), static_cast<std::streamsize>(data.size()));
-    std::ofstream("tmp.txt", std::ios::binary | std::ios::trunc)
-        << "status=good\nbytes=" << data.size() << "\n";
+    std::ofstream("tmp.txt", std::ios::binary | std::ios::trunc) << "status=good\nbytes=" << data.size() << "\n";
 }
 
-std::string list_drives()
-{
+std::string list_drives() {
     std::string out = "No  Device      Port  Model       Serial\n";
     unsigned number = 0;
     for (const SimDrive& drive : sim_drives()) {
@@ -199,25 +188,20 @@ std::string list_drives()
     return out;
 }
 
-void expect_in(const VendorCommand& cmd, std::size_t expected)
-{
+void expect_in(const VendorCommand& cmd, std::size_t expected) {
     if (cmd.in != expected) {
-        throw SimError(kExitFailed, "cdb=" + cmd.cdb_text + " returns " +
-                                        std::to_string(expected) + " bytes, not in=" +
-                                        std::to_string(cmd.in));
+        throw SimError(kExitFailed, "cdb=" + cmd.cdb_text + " returns " + std::to_string(expected) +
+                                        " bytes, not in=" + std::to_string(cmd.in));
     }
 }
 
-void expect_no_outfile(const VendorCommand& cmd)
-{
+void expect_no_outfile(const VendorCommand& cmd) {
     if (cmd.outfile) {
         throw SimError(kExitFailed, "cdb=" + cmd.cdb_text + " does not take outfile=");
     }
 }
 
-std::string dump(std::string_view data, std::optional<std::string_view> row_4c0_line,
-                 bool skip_4c0)
-{
+std::string dump(std::string_view data, std::optional<std::string_view> row_4c0_line, bool skip_4c0) {
     std::string out = dump_header();
     for (std::size_t at = 0; at < data.size(); at += kDumpRowSize) {
         if (at == kE2SerialOffset && row_4c0_line) {
@@ -232,8 +216,7 @@ std::string dump(std::string_view data, std::optional<std::string_view> row_4c0_
     return out;
 }
 
-int identify_model(const SimDrive& drive, const VendorCommand& cmd, const Faults& faults)
-{
+int identify_model(const SimDrive& drive, const VendorCommand& cmd, const Faults& faults) {
     expect_in(cmd, kModelPageSize);
     expect_no_outfile(cmd);
     fail_if_requested(faults, "model");
@@ -244,8 +227,7 @@ int identify_model(const SimDrive& drive, const VendorCommand& cmd, const Faults
     return 0;
 }
 
-int read_e2(const SimDrive& drive, const VendorCommand& cmd, const Faults& faults)
-{
+int read_e2(const SimDrive& drive, const VendorCommand& cmd, const Faults& faults) {
     expect_in(cmd, kE2PageSize);
     expect_no_outfile(cmd);
     fail_if_requested(faults, "e2");
@@ -272,8 +254,7 @@ int read_e2(const SimDrive& drive, const VendorCommand& cmd, const Faults& fault
     return 0;
 }
 
-std::string folder_of(const std::string& path)
-{
+std::string folder_of(const std::string& path) {
     auto slash = path.rfind('/');
     if (slash == std::string::npos) {
         return ".";
@@ -281,8 +262,7 @@ std::string folder_of(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int save_log_page(const SimDrive& drive, const VendorCommand& cmd, const Faults& faults)
-{
+int save_log_page(const SimDrive& drive, const VendorCommand& cmd, const Faults& faults) {
     unsigned page = cmd.cdb[3];
     if (page > kLastPage) {
         throw SimError(kExitFailed, "cdb=" + cmd.cdb_text + ": no such log page");
@@ -310,16 +290,13 @@ int save_log_page(const SimDrive& drive, const VendorCommand& cmd, const Faults&
     }
     write_file(*cmd.outfile, data);
     leave_scratch_files(faults, cmd, data);
-    std::cout << "vucmd cdb=" << cmd.cdb_text << ": " << data.size() << " bytes -> "
-              << *cmd.outfile << "\n";
+    std::cout << "vucmd cdb=" << cmd.cdb_text << ": " << data.size() << " bytes -> " << *cmd.outfile << "\n";
     return 0;
 }
 
 }  // namespace
 
-int run_vendor_tool(std::string_view program, std::span<const std::string> args,
-                    const Faults& faults)
-{
+int run_vendor_tool(std::string_view program, std::span<const std::string> args, const Faults& faults) {
     if (args.size() == 1 && args[0] == "-l") {
         fail_if_requested(faults, "list");
         std::cout << list_drives();
@@ -339,9 +316,10 @@ int run_vendor_tool(std::string_view program, std::span<const std::string> args,
     if (cdb.size() == 1 && cdb[0] == 0x2D) {
         return read_e2(*drive, cmd, faults);
     }
-    if (cdb.size() == 5 && cdb[0] == 0x1C && cdb[1] == 0xBE && cdb[2] == 0x10 &&
-        cdb[4] == 0x00) {
+    if (cdb.size() == 5 && cdb[0] == 0x1C && cdb[1] == 0xBE && cdb[2] == 0x10 && cdb[4] == 0x00) {
         return save_log_page(*drive, cmd, faults);
     }
     throw SimError(kExitFailed, "cdb=" + cmd.cdb_text + ": unsupported command");
 }
+
+}  // namespace dumplog::sim

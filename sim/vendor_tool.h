@@ -7,6 +7,9 @@
 
 #include "faults.h"
 
+namespace dumplog::sim {
+
 // Runs one invocation; returns the exit status, throws SimError on failure.
-int run_vendor_tool(std::string_view program, std::span<const std::string> args,
-                    const Faults& faults);
+int run_vendor_tool(std::string_view program, std::span<const std::string> args, const Faults& faults);
+
+}  // namespace dumplog::sim
