@@ -130,11 +130,6 @@ Faults read_faults() {
     Faults faults;
     faults.model = env("SIM_MODEL");
 
-    faults.e2_serial = env("SIM_E2_SERIAL");
-    if (faults.e2_serial && faults.e2_serial->size() > 16) {
-        malformed("SIM_E2_SERIAL", *faults.e2_serial, "at most 16 bytes fit in a row");
-    }
-
     if (auto row = env_nonempty("SIM_E2_ROW")) {
         if (*row == "missing") {
             faults.e2_row = E2Row::Missing;

@@ -22,7 +22,6 @@ struct DropFile {
 
 struct Faults {
     std::optional<std::string> model;                     // SIM_MODEL
-    std::optional<std::string> e2_serial;                 // SIM_E2_SERIAL
     std::optional<E2Row> e2_row;                          // SIM_E2_ROW
     std::optional<std::string> e2_row_text;               // SIM_E2_ROW_TEXT
     std::optional<std::string> smart_serial;              // SIM_SMART_SERIAL

@@ -232,18 +232,8 @@ int read_e2(const SimDrive& drive, const VendorCommand& cmd, const Faults& fault
     expect_no_outfile(cmd);
     fail_if_requested(faults, "e2");
 
-    // An explicit row mode wins over a replacement serial, which wins over
-    // the table.
-    E2Row row = drive.e2_row;
-    std::string_view serial = drive.e2_serial;
-    if (faults.e2_serial) {
-        row = E2Row::Serial;
-        serial = *faults.e2_serial;
-    }
-    if (faults.e2_row) {
-        row = *faults.e2_row;
-    }
-    std::string data = e2_page(drive, row, serial);
+    E2Row row = faults.e2_row.value_or(drive.e2_row);
+    std::string data = e2_page(drive, row, drive.e2_serial);
     std::optional<std::string_view> row_text;
     if (faults.e2_row_text) {
         row_text = *faults.e2_row_text;
