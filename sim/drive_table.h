@@ -28,9 +28,6 @@ struct SimDrive {
     unsigned logical_sector_size;
     unsigned physical_sector_size;
     unsigned rpm;  // 0 for solid state
-    unsigned power_on_hours;
-    unsigned power_cycles;
-    unsigned temperature_c;
 };
 
 std::span<const SimDrive> sim_drives();
