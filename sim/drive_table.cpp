@@ -8,18 +8,18 @@ namespace {
 
 // clang-format off
 const std::array<SimDrive, 6> kDrives{{
-    {"/dev/sdc", std::nullopt, "QLX22582", "QF5.2.1", E2Row::Serial, "zx41b0c7k2",
-     "ZX41B0C7K2", "zx41b0c7k2", 7501476528ULL, 512, 512, 0},
-    {"/dev/sda", 8, "QLX22581", "QF5.1.9", E2Row::Serial, "s3k7n019x200",
-     "S3K7N019X200", "s3k7n019x200", 3750748848ULL, 512, 512, 0},
-    {"/dev/sdb", std::nullopt, "HDX71200", "HD4A.07", E2Row::Serial, "wd7h2k01pq",
-     "WD7H2K01PQ", "wd7h2k01pq", 23437770752ULL, 512, 4096, 7200},
-    {"/dev/sdd", std::nullopt, "QLX22581", "QF5.1.9", E2Row::Blank, "",
-     "Z4K1 A0B9C7", "Z4K1A0B9C7", 3750748848ULL, 512, 512, 0},
-    {"/dev/sde", std::nullopt, "QLX22582", "QF5.2.1", E2Row::Missing, "",
-     std::nullopt, "NOSERIAL-SDE", 7501476528ULL, 512, 512, 0},
-    {"/dev/sdf", std::nullopt, "HDX71200", "HD4A.07", E2Row::Missing, "",
-     std::nullopt, "NOSERIAL-SDF", 23437770752ULL, 512, 4096, 7200},
+    {"/dev/sdc", std::nullopt, "QLX22582", E2Row::Serial, "zx41b0c7k2",
+     "ZX41B0C7K2", "zx41b0c7k2"},
+    {"/dev/sda", 8, "QLX22581", E2Row::Serial, "s3k7n019x200",
+     "S3K7N019X200", "s3k7n019x200"},
+    {"/dev/sdb", std::nullopt, "HDX71200", E2Row::Serial, "wd7h2k01pq",
+     "WD7H2K01PQ", "wd7h2k01pq"},
+    {"/dev/sdd", std::nullopt, "QLX22581", E2Row::Blank, "",
+     "Z4K1 A0B9C7", "Z4K1A0B9C7"},
+    {"/dev/sde", std::nullopt, "QLX22582", E2Row::Missing, "",
+     std::nullopt, "NOSERIAL-SDE"},
+    {"/dev/sdf", std::nullopt, "HDX71200", E2Row::Missing, "",
+     std::nullopt, "NOSERIAL-SDF"},
 }};
 // clang-format on
 

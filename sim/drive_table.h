@@ -1,7 +1,6 @@
 // The fixed set of drives the simulator answers for.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -19,15 +18,10 @@ struct SimDrive {
     std::string_view device;
     std::optional<unsigned> megaraid_port;  // set: reachable only as DEVICE,PORT
     std::string_view model;
-    std::string_view firmware;
     E2Row e2_row;
     std::string_view e2_serial;                    // used when e2_row == Serial
     std::optional<std::string_view> smart_serial;  // unset: report has no serial line
     std::string_view page_serial;                  // seeds the save-log page bytes
-    std::uint64_t sectors;
-    unsigned logical_sector_size;
-    unsigned physical_sector_size;
-    unsigned rpm;  // 0 for solid state
 };
 
 std::span<const SimDrive> sim_drives();

@@ -20,7 +20,6 @@ namespace dumplog::sim {
 
 namespace {
 
-constexpr std::size_t kMaxCdbBytes = 16;
 constexpr unsigned kLastPage = 0x7F;
 
 struct VendorCommand {
@@ -28,7 +27,7 @@ struct VendorCommand {
     std::string device;
     std::optional<unsigned> port;
     std::vector<std::uint8_t> cdb;
-    std::string cdb_text;  // normalised: upper-case pairs joined by ','
+    std::string cdb_text;  // as given
     std::size_t in = 0;
     std::optional<std::string> outfile;
 };
@@ -91,6 +90,7 @@ VendorCommand parse_vucmd(std::string_view program, std::span<const std::string>
     if (!matched || cdb.empty()) {
         usage_error(program, "expected cdb=XX[,XX...], got " + args[4]);
     }
+    cmd.cdb_text = std::string(cdb);
     while (true) {
         auto next = cdb.find(',');
         std::string_view pair = cdb.substr(0, next);
@@ -104,17 +104,6 @@ VendorCommand parse_vucmd(std::string_view program, std::span<const std::string>
             break;
         }
         cdb.remove_prefix(next + 1);
-    }
-    if (cmd.cdb.size() > kMaxCdbBytes) {
-        usage_error(program, "cdb longer than 16 bytes");
-    }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (std::uint8_t byte : cmd.cdb) {
-        if (!cmd.cdb_text.empty()) {
-            cmd.cdb_text += ',';
-        }
-        cmd.cdb_text += kHex[byte >> 4];
-        cmd.cdb_text += kHex[byte & 0xF];
     }
 
     auto in = parse_decimal<std::size_t>(strip_prefix(args[5], "in=", matched));
@@ -166,24 +155,13 @@ void leave_scratch_files(const Faults& faults, const VendorCommand& cmd, std::st
 }
 
 std::string list_drives() {
-    std::string out = "No  Device      Port  Model       Serial\n";
-    unsigned number = 0;
+    std::string out = "Device    Port  Model\n";
     for (const SimDrive& drive : sim_drives()) {
-        std::string serial = "-";
-        if (drive.e2_row == E2Row::Serial) {
-            serial = drive.e2_serial;
-        } else if (drive.smart_serial) {
-            serial = drive.page_serial;
-        }
-        auto column = [](std::string text, std::size_t width) {
-            text.resize(std::max(text.size() + 1, width), ' ');
-            return text;
-        };
-        out += column(std::to_string(number++), 4);
-        out += column(std::string(drive.device), 12);
-        out += column(drive.megaraid_port ? std::to_string(*drive.megaraid_port) : "-", 6);
-        out += column(std::string(drive.model), 12);
-        out += serial + "\n";
+        std::string line(drive.device);
+        line.resize(10, ' ');
+        line += drive.megaraid_port ? std::to_string(*drive.megaraid_port) : "-";
+        line.resize(16, ' ');
+        out += line + std::string(drive.model) + "\n";
     }
     return out;
 }
@@ -220,7 +198,7 @@ int identify_model(const SimDrive& drive, const VendorCommand& cmd, const Faults
     expect_in(cmd, kModelPageSize);
     expect_no_outfile(cmd);
     fail_if_requested(faults, "model");
-    std::string data = model_page(drive, faults.model ? *faults.model : drive.model);
+    std::string data = model_page(faults.model ? *faults.model : drive.model);
     std::string text = dump(data, std::nullopt, false);
     leave_scratch_files(faults, cmd, data);
     std::cout << text;
@@ -233,7 +211,7 @@ int read_e2(const SimDrive& drive, const VendorCommand& cmd, const Faults& fault
     fail_if_requested(faults, "e2");
 
     E2Row row = faults.e2_row.value_or(drive.e2_row);
-    std::string data = e2_page(drive, row, drive.e2_serial);
+    std::string data = e2_page(row, drive.e2_serial);
     std::optional<std::string_view> row_text;
     if (faults.e2_row_text) {
         row_text = *faults.e2_row_text;
