@@ -143,7 +143,7 @@ TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLineWhileASecondRunIsRefu
     ASSERT_EQ(std::system(("tar -xjf '" + dir.work() + "/" + sn + ".tar.bz2' -C '" + unpacked + "'").c_str()), 0);
     for (unsigned i = 0; i < 128; ++i)
         ASSERT_EQ(read_file(unpacked + "/" + page_file_name(sn, static_cast<int>(i), {"x"}).substr(2)),
-                  sim_page_bytes("s3k7n019x200", i))
+                  sim::sim_page_bytes("s3k7n019x200", i))
             << "page " << i;
     EXPECT_NE(read_file(unpacked + "/" + sn + "/SMARTInfo.txt").find("Serial Number:    S3K7N019X200"),
               std::string::npos);

@@ -75,7 +75,7 @@ TEST_F(PageDumpTest, MissingAndShortPagesAreWarnedOnStandardError) {
         const std::string file = line.substr(at, line.find(' ', at) - at);
         const int page = std::stoi(file.substr(file.size() - 7, 3));
         if (page == 5 || page == 100) return 256;  // the tool failed: no file
-        const std::string bytes = sim_page_bytes("ZX", static_cast<unsigned>(page));
+        const std::string bytes = sim::sim_page_bytes("ZX", static_cast<unsigned>(page));
         write_file(file, page == 17 ? bytes.substr(0, 4096) : bytes);
         return 0;
     };
