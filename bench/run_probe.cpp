@@ -29,7 +29,8 @@ __attribute__((destructor)) void finish() {
     if (std::FILE* out = std::fopen(out_path, "w")) {
         const double cpu = static_cast<double>(self.ru_utime.tv_sec + self.ru_stime.tv_sec) +
                            static_cast<double>(self.ru_utime.tv_usec + self.ru_stime.tv_usec) / 1e6;
-        const double user = static_cast<double>(self.ru_utime.tv_sec) + static_cast<double>(self.ru_utime.tv_usec) / 1e6;
+        const double user = static_cast<double>(self.ru_utime.tv_sec) +
+                            static_cast<double>(self.ru_utime.tv_usec) / 1e6;
         std::fprintf(out,
                      "commands=%d\ncommand_seconds=%.6f\nsyncs=%d\nsync_seconds=%.6f\ncpu_seconds=%.6f\n"
                      "user_seconds=%.6f\nmaxrss_kib=%ld\n",

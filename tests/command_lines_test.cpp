@@ -29,8 +29,7 @@ TEST(CommandLinesTest, SmartQueryPutsThePortFirstAndTwoBlanksBeforeTheRedirectio
     EXPECT_EQ(smart_query_command("aarch64", kMegaRaid),
               "././SmartCtl/smartctla -a -d megaraid,8 /dev/sda  > SMARTInfo.txt");
     EXPECT_EQ(smart_query_command("x86_64", kPlain), "././SmartCtl/smartctl -a /dev/sdc  > SMARTInfo.txt");
-    EXPECT_EQ(smart_query_command("i686", kTagged),
-              "././SmartCtl/smartctl -a -d megaraid,8 /dev/sda  > SMARTInfo.txt");
+    EXPECT_EQ(smart_query_command("i686", kTagged), "././SmartCtl/smartctl -a -d megaraid,8 /dev/sda  > SMARTInfo.txt");
 }
 
 TEST(CommandLinesTest, PageCommandsCountDecimalInNamesAndHexInTheCommand) {
@@ -38,9 +37,10 @@ TEST(CommandLinesTest, PageCommandsCountDecimalInNamesAndHexInTheCommand) {
               "././Zerbo/zerbo64 -d /dev/sdc -f vucmd cdb=1C,BE,10,00,00 in=16384 outfile=./SN1234/000.raw >log.txt");
     EXPECT_EQ(page_command("./Zerbo/zerbo64", kMegaRaid, 127, page_file_name("SN1234", 127, kMegaRaid)),
               "././Zerbo/zerbo64 -d /dev/sda,8 -f vucmd cdb=1C,BE,10,7f,00 in=16384 outfile=./SN1234/127.raw >log.txt");
-    EXPECT_EQ(page_command("./Zerbo/zerbo64", Fields{"/dev/sda", "8", "x", "t1"}, 5,
-                           page_file_name("SN1234", 5, Fields{"/dev/sda", "8", "x", "t1"})),
-              "././Zerbo/zerbo64 -d /dev/sda,8 -f vucmd cdb=1C,BE,10,05,00 in=16384 outfile=./SN1234/005_t1.raw >log.txt");
+    EXPECT_EQ(
+        page_command("./Zerbo/zerbo64", Fields{"/dev/sda", "8", "x", "t1"}, 5,
+                     page_file_name("SN1234", 5, Fields{"/dev/sda", "8", "x", "t1"})),
+        "././Zerbo/zerbo64 -d /dev/sda,8 -f vucmd cdb=1C,BE,10,05,00 in=16384 outfile=./SN1234/005_t1.raw >log.txt");
 
     EXPECT_EQ(page_byte(10), "0a");
     EXPECT_EQ(page_byte(15), "0f");

@@ -13,8 +13,8 @@ using Fields = std::vector<std::string>;
 TEST(ListLiteralTest, QuotingAndEscapingByteByByte) {
     EXPECT_EQ(list_literal({}), "[]");
     EXPECT_EQ(list_literal({"/dev/sda", "8"}), "['/dev/sda', '8']");
-    EXPECT_EQ(list_literal({"it's"}), "[\"it's\"]");                // single quote only: double quotes
-    EXPECT_EQ(list_literal({"it's \"x\""}), "['it\\'s \"x\"']");    // both: single quotes, escaped
+    EXPECT_EQ(list_literal({"it's"}), "[\"it's\"]");              // single quote only: double quotes
+    EXPECT_EQ(list_literal({"it's \"x\""}), "['it\\'s \"x\"']");  // both: single quotes, escaped
     EXPECT_EQ(list_literal({"say \"hi\""}), "['say \"hi\"']");
     EXPECT_EQ(list_literal({"a\\b"}), "['a\\\\b']");
     EXPECT_EQ(list_literal({"/dev/sda\t8"}), "['/dev/sda\\t8']");

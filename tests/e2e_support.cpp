@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 

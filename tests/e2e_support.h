@@ -31,8 +31,8 @@ struct RunOptions {
     std::vector<std::string> args;
     std::string input;
     std::vector<std::pair<std::string, std::string>> env;
-    bool keep_input_open = false;    ///< stdin stays open until the run ends
-    bool stdout_reader_gone = false; ///< stdout is a pipe whose reader has closed
+    bool keep_input_open = false;     ///< stdin stays open until the run ends
+    bool stdout_reader_gone = false;  ///< stdout is a pipe whose reader has closed
     /// Called while the run goes on, with its pid (also its process group).
     std::function<void(pid_t)> while_running;
     std::string cwd;   ///< where to run instead of the working folder

@@ -5,8 +5,8 @@
 #include <map>
 #include <regex>
 #include <sstream>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -114,8 +114,8 @@ TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLineWhileASecondRunIsRefu
     // 128 page commands, and one SMART query.
     std::map<std::string, int> programs;
     for (const auto& line : stdout_lines(read_file(dir.sim_log()))) ++programs[line.substr(0, line.find(' '))];
-    EXPECT_EQ(programs, (std::map<std::string, int>{{fs::path(kPgm).filename(), 130},
-                                                   {fs::path(kSmart).filename(), 1}}));
+    EXPECT_EQ(programs,
+              (std::map<std::string, int>{{fs::path(kPgm).filename(), 130}, {fs::path(kSmart).filename(), 1}}));
 
     // What is left: the folder and the archive, nothing else.
     EXPECT_EQ(dir.leftovers(), (Lines{sn, sn + ".tar.bz2"}));
@@ -154,8 +154,8 @@ TEST(EndToEnd, TypedSelectionWithATagAndAFileDroppedIntoTheFolder) {
     const auto run = dir.run({.input = "  /dev/sda 8  x t1\n", .env = {{"SIM_DROP_FILE", "7:CheckModel.txt"}}});
     EXPECT_EQ(run.status, 1);
     const std::string sn = "SNS3K7N019X200";
-    EXPECT_EQ(run.err, "dumplog: gathering and packaging failed: cannot move ./CheckModel.txt into ./" + sn +
-                           ": File exists\n");
+    EXPECT_EQ(run.err,
+              "dumplog: gathering and packaging failed: cannot move ./CheckModel.txt into ./" + sn + ": File exists\n");
 
     const Lines lines = stdout_lines(run.out);
     ASSERT_GT(lines.size(), 8u);
@@ -257,7 +257,8 @@ TEST(EndToEnd, OtherFamilyIsRefusedAndASecondRunReplacesTheFirst) {
     Lines texts = message_texts(run.out);
     const auto from = std::find(texts.begin(), texts.end(), " ['/dev/sdb']");
     ASSERT_NE(from, texts.end());
-    EXPECT_EQ(Lines(from + 1, texts.end()), concat(concat(Lines(head.begin() + 1, head.end()), {"make dir:./" + sn}), tail));
+    EXPECT_EQ(Lines(from + 1, texts.end()),
+              concat(concat(Lines(head.begin() + 1, head.end()), {"make dir:./" + sn}), tail));
 
     testing::write_file(dir.work() + "/" + sn + "/marker", "first run");
     run = dir.run({.input = "/dev/sdb\n", .env = {{"SIM_NO_SCRATCH", "1"}}});
@@ -292,8 +293,8 @@ TEST(EndToEnd, NoSerialAnywhereEndsWithTheNotDefinedReport) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dumplog: serial number from the SMART report failed: name 'DriveSN' is not defined\n");
     EXPECT_EQ(last(message_texts(run.out)), kSmart + " -a /dev/sde  > SMARTInfo.txt");
-    EXPECT_EQ(dir.leftovers(), (Lines{"CheckModel.txt", "DriveInfo.txt", "E2.txt", "SMARTInfo.txt", "in.txt",
-                                      "out.bin", "tmp.txt"}));
+    EXPECT_EQ(dir.leftovers(),
+              (Lines{"CheckModel.txt", "DriveInfo.txt", "E2.txt", "SMARTInfo.txt", "in.txt", "out.bin", "tmp.txt"}));
 
     SimWorkdir other;
     run = other.run({.input = "/dev/sdf\n"});
@@ -303,7 +304,8 @@ TEST(EndToEnd, NoSerialAnywhereEndsWithTheNotDefinedReport) {
 }
 
 TEST(EndToEnd, UnsafeSerialFromTheSmartReportTouchesAndRunsNothing) {
-    for (const std::string& serial : std::vector<std::string>{std::string("AB/../../victim"), std::string("x;touch${IFS}pwned")}) {
+    for (const std::string& serial :
+         std::vector<std::string>{std::string("AB/../../victim"), std::string("x;touch${IFS}pwned")}) {
         SimWorkdir dir;
         fs::create_directory(dir.root() + "/victim");
         const auto run = dir.run({.input = "/dev/sdd\n", .env = {{"SIM_SMART_SERIAL", serial}}});
@@ -394,19 +396,19 @@ TEST(EndToEnd, KilledRunWhoseVendorToolStillRunsDoesNotHoldTheFolder) {
 TEST(EndToEnd, TermToTheGroupWhilePackingIsAFailedPacking) {
     SimWorkdir dir;
     const std::string sn = "SNWD7H2K01PQ";
-    const auto run = dir.run({.input = "/dev/sdb\n",
-                              .env = {{"PATH", dir.path_with_stalling_tar()}},
-                              .while_running = [&](pid_t group) {
-                                  const std::string archive = dir.work() + "/" + sn + ".tar.bz2";
-                                  ASSERT_TRUE(testing::wait_for_text(archive, "BZh", 20));
-                                  kill(-group, SIGTERM);  // as when the session's terminal goes away
-                              }});
+    const auto run = dir.run(
+        {.input = "/dev/sdb\n", .env = {{"PATH", dir.path_with_stalling_tar()}}, .while_running = [&](pid_t group) {
+             const std::string archive = dir.work() + "/" + sn + ".tar.bz2";
+             ASSERT_TRUE(testing::wait_for_text(archive, "BZh", 20));
+             kill(-group, SIGTERM);  // as when the session's terminal goes away
+         }});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(std::regex_search(
-        run.err, std::regex("^dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2 " +
-                            sn + "/ (was killed by signal 15|exited with status 143) \\(interrupted by SIGTERM\\); "
-                                 "the collected files are in ./" + sn + "; the incomplete " + sn +
-                            ".tar.bz2 was removed\n$")))
+        run.err,
+        std::regex("^dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2 " + sn +
+                   "/ (was killed by signal 15|exited with status 143) \\(interrupted by SIGTERM\\); "
+                   "the collected files are in ./" +
+                   sn + "; the incomplete " + sn + ".tar.bz2 was removed\n$")))
         << run.err;
     EXPECT_EQ(last(message_texts(run.out)), "tar file... please wait about 1 minute");
     EXPECT_EQ(dir.leftovers(), Lines{sn});

@@ -50,9 +50,8 @@ struct CheckModelTest : testing::PhaseTest {
 
 TEST_F(CheckModelTest, ShowsEveryMatchAndTheLastOneDecides) {
     host.shell.action = [](const std::string&) {
-        write_file("CheckModel.txt",
-                   "Offset  00 01\n" + kModelRow + "0010  00\n" +
-                       "0000  51 4C 58 32 20 32 35 38-32 20 00 00 00 20 00 00  QLX2 2582 ... ..\n");
+        write_file("CheckModel.txt", "Offset  00 01\n" + kModelRow + "0010  00\n" +
+                                         "0000  51 4C 58 32 20 32 35 38-32 20 00 00 00 20 00 00  QLX2 2582 ... ..\n");
         return 0;
     };
     check_model(state, host);

@@ -20,7 +20,7 @@ TEST(SmartParserTest, WorkedExampleAndTheMatchRule) {
     EXPECT_TRUE(is_smart_serial_line("Serial Number:    X\n"));
     EXPECT_TRUE(is_smart_serial_line("  Serial Number: X\n"));
     EXPECT_TRUE(is_smart_serial_line("LU WWN Xerial Number: X\n"));  // any non-white byte before "erial"
-    EXPECT_FALSE(is_smart_serial_line("Serial number:    X\n"));      // SAS style
+    EXPECT_FALSE(is_smart_serial_line("Serial number:    X\n"));     // SAS style
     EXPECT_FALSE(is_smart_serial_line("erial Number: X\n"));
     EXPECT_FALSE(is_smart_serial_line("a erial Number: X\n"));
     EXPECT_FALSE(is_smart_serial_line("a\terial Number: X\n"));
@@ -130,7 +130,7 @@ TEST_F(SmartctlCorpusTest, HandCheckedReports) {
     EXPECT_EQ(serial_of("0021.txt"), "SN220312800929");        // one blank after the colon
     EXPECT_EQ(serial_of("0100.txt"), "SN--");                  // masked by the source
     EXPECT_EQ(serial_of("0059.txt"), "SN***REMOVED***");
-    EXPECT_EQ(serial_of("0002.txt"), std::nullopt);            // SAS style "Serial number:"
+    EXPECT_EQ(serial_of("0002.txt"), std::nullopt);  // SAS style "Serial number:"
     EXPECT_EQ(serial_of("0008.txt"), std::nullopt);
 }
 

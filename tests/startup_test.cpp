@@ -39,7 +39,9 @@ TEST(WorkingFolderTest, NeedsZerboAndNoWriteBitForOthers) {
 
 struct StartUpTest : testing::PhaseTest {
     RunState fresh;  // a run's state, without the fixture's descriptor
-    std::string refusal() { return error_of([&] { start_up(fresh, host); }); }
+    std::string refusal() {
+        return error_of([&] { start_up(fresh, host); });
+    }
 };
 
 TEST_F(StartUpTest, ChecksAndLocksTheFolderThenSweepsThenChoosesTheTool) {

@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -66,9 +66,7 @@ FakeHost::FakeHost(std::string machine_name, std::string input)
 
 PhaseTest::PhaseTest() { state.workdir = FolderLock(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)); }
 
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

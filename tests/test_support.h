@@ -66,8 +66,8 @@ struct FakeHost {
     RecordingShell shell;
     std::string machine;
     std::vector<double> pauses;
-    std::vector<int> synced;               ///< descriptors given to sync_to_disk
-    std::function<int(int)> sync_result;   ///< what sync_to_disk returns; 0 when unset
+    std::vector<int> synced;              ///< descriptors given to sync_to_disk
+    std::function<int(int)> sync_result;  ///< what sync_to_disk returns; 0 when unset
     Host host;
 };
 

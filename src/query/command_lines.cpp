@@ -52,8 +52,8 @@ std::string page_byte(int i) {
 
 std::string page_command(const std::string& pgm, const std::vector<std::string>& devInfo, int i,
                          const std::string& fileName) {
-    return vendor_prefix(pgm, devInfo) + " -f vucmd cdb=1C,BE,10," + page_byte(i) + ",00" + " in=16384 outfile=" +
-           fileName + " >log.txt";
+    return vendor_prefix(pgm, devInfo) + " -f vucmd cdb=1C,BE,10," + page_byte(i) + ",00" +
+           " in=16384 outfile=" + fileName + " >log.txt";
 }
 
 }  // namespace dumplog

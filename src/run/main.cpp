@@ -1,8 +1,8 @@
 // dumplog: collects the save log of a drive into SN<serial>.tar.bz2.
 #include <cstdio>
 #include <fcntl.h>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "query/shell.h"

@@ -41,9 +41,7 @@ struct RunState {
 };
 
 /// The family test: the two model identifications whose save log can be read.
-inline bool is_family_drive(const std::string& ModelName) {
-    return ModelName == "QLX22581" || ModelName == "QLX22582";
-}
+inline bool is_family_drive(const std::string& ModelName) { return ModelName == "QLX22581" || ModelName == "QLX22582"; }
 
 /// DriveSN, or the "not defined" error when no report has given it yet.
 inline const std::string& defined_DriveSN(const RunState& state) {

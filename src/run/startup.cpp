@@ -30,10 +30,12 @@ std::optional<std::string> working_folder_refusal(const std::string& folder, mod
                ": it holds no Zerbo folder, so it is not a working folder of the tool (every run gives every file "
                "under its working folder mode 777); change into the folder that holds Zerbo/ and SmartCtl/ and run "
                "dumplog there; nothing was changed";
-    if (mode & S_IWOTH)
+    if (mode & S_IWOTH) {
+        const std::string what_to_do = "make it private with chmod o-w " + folder + " and run again";
         return "refusing to run in " + folder +
-               ": it is writable by others, who could plant links there that the run would write through; make it "
-               "private with chmod o-w " + folder + " and run again; nothing was changed";
+               ": it is writable by others, who could plant links there that the run would write through; " +
+               what_to_do + "; nothing was changed";
+    }
     return std::nullopt;
 }
 

@@ -11,8 +11,8 @@ namespace dumplog {
 
 bool is_safe_serial(const std::string& DriveSN) {
     for (const char c : DriveSN) {
-        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                             c == '.' || c == '_' || c == '+' || c == '-';
+        const bool allowed = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
+                             c == '_' || c == '+' || c == '-';
         if (!allowed) return false;
     }
     return true;

@@ -32,8 +32,8 @@ struct FileMark {
         return mark;
     }
     bool same_as(const FileMark& o) const {
-        return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size &&
-               mtime.tv_sec == o.mtime.tv_sec && mtime.tv_nsec == o.mtime.tv_nsec;
+        return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec;
     }
 };
 
@@ -75,9 +75,7 @@ std::optional<std::string> sync_failure(Host& host, const std::string& archive, 
 
 std::string folder_permissions_command(const std::string& DriveSN) { return "chmod 777 -R ./" + DriveSN + "/"; }
 
-std::string archive_command(const std::string& DriveSN) {
-    return "tar -jcf " + DriveSN + ".tar.bz2 " + DriveSN + "/";
-}
+std::string archive_command(const std::string& DriveSN) { return "tar -jcf " + DriveSN + ".tar.bz2 " + DriveSN + "/"; }
 
 std::string archive_permissions_command(const std::string& DriveSN) { return "chmod 777 " + DriveSN + ".tar.bz2 "; }
 

@@ -5,8 +5,8 @@
 #include "query/command_lines.h"
 #include "query/shell.h"
 #include "run/console.h"
-#include "run/run_state.h"
 #include "run/host.h"
+#include "run/run_state.h"
 #include "savelog/file_ops.h"
 
 namespace dumplog {
@@ -46,8 +46,7 @@ std::vector<std::string> incomplete_pages(const std::string& DriveSN, const std:
 std::string incomplete_pages_warning(const std::vector<std::string>& pages) {
     if (pages.empty()) return {};
     std::string text = "warning: " + std::to_string(pages.size()) + " of " + std::to_string(kSavelogPages) +
-                       " save-log pages are missing or not " + std::to_string(kSavelogPageBytes) +
-                       " bytes long:";
+                       " save-log pages are missing or not " + std::to_string(kSavelogPageBytes) + " bytes long:";
     for (const auto& page : pages) text += " " + page;
     return text;
 }
