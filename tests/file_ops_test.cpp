@@ -15,36 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::write_file;
 
-TEST(FileOpsTest, OnlyRegularFilesAndLinksToThemArePresent) {
-    testing::ScratchDir dir;
-    write_file("real", "x");
-    fs::create_symlink("real", "link");
-    fs::create_symlink("gone", "dangling");
-    fs::create_directory("folder");
-    EXPECT_TRUE(is_regular_file("real"));
-    EXPECT_TRUE(is_regular_file("link"));
-    EXPECT_FALSE(is_regular_file("dangling"));
-    EXPECT_FALSE(is_regular_file("folder"));
-    EXPECT_FALSE(is_regular_file("absent"));
-    delete_if_present("folder");
-    EXPECT_TRUE(fs::is_directory("folder"));
-}
-
-TEST(FileOpsTest, MoveIntoFolderNeverReplaces) {
-    testing::ScratchDir dir;
-    fs::create_directory("SN1");
-    write_file("E2.txt", "new");
-    write_file("SN1/E2.txt", "old");
-    EXPECT_THROW(move_into_folder("./E2.txt", "./SN1"), RunError);
-    EXPECT_EQ(testing::read_file("SN1/E2.txt"), "old");
-    EXPECT_EQ(testing::read_file("E2.txt"), "new");
-
-    fs::remove("SN1/E2.txt");
-    move_into_folder("./E2.txt", "./SN1");
-    EXPECT_EQ(testing::read_file("SN1/E2.txt"), "new");
-    EXPECT_FALSE(fs::exists("E2.txt"));
-}
-
 TEST(FileOpsTest, MoveAcrossFileSystemsKeepsModeAndTimes) {
     testing::ScratchDir dir;
     const fs::path other = "/dev/shm";
