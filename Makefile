@@ -4,13 +4,14 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 60
 BUILD_DEPS := c++=g++ cmake=cmake tar=tar bzip2=bzip2 find=findutils \
               /usr/include/gtest/gtest.h=libgtest-dev
 
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint clean
+.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint fuzz clean
 
 all: build
 
@@ -45,6 +46,10 @@ test-arch:
 test-sanitize:
 	@scripts/deps.sh $(BUILD_DEPS)
 	@$(MAKE) --no-print-directory test BUILD=build-sanitize CMAKE_ARGS="-DDUMPLOG_SANITIZE=ON -DDUMPLOG_WERROR=ON"
+
+# The libFuzzer targets (clang, build-fuzz/), each run for FUZZ_SECONDS seconds.
+fuzz:
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
 # The fleet playbook run for real against localhost.
 test-ansible: build
