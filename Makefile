@@ -4,6 +4,7 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 60
 BUILD_DEPS := c++=g++ cmake=cmake tar=tar bzip2=bzip2 find=findutils \
               /usr/include/gtest/gtest.h=libgtest-dev
 
@@ -18,7 +19,7 @@ CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/
 # otherwise chatty.
 QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
-.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint clean
+.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint fuzz clean
 
 all: build
 
@@ -56,6 +57,10 @@ test-arch:
 test-sanitize:
 	@scripts/deps.sh $(BUILD_DEPS)
 	@$(MAKE) --no-print-directory test BUILD=build-sanitize CMAKE_ARGS="-DDUMPLOG_SANITIZE=ON -DDUMPLOG_WERROR=ON"
+
+# The libFuzzer targets (clang, build-fuzz/), each run for FUZZ_SECONDS seconds.
+fuzz:
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
 # The fleet playbook run for real against localhost.
 test-ansible: build
