@@ -109,16 +109,6 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
     return result;
 }
 
-std::string SimWorkdir::path_without_tar() const {
-    const std::string bin = root_ + "/bin";
-    fs::create_directories(bin);
-    for (const char* tool : {"find", "chmod", "tee", "bzip2", "sh", "cat"}) {
-        const std::string where = capture(std::string("command -v ") + tool);
-        if (!where.empty()) fs::create_symlink(where.substr(0, where.find('\n')), bin + "/" + tool);
-    }
-    return bin;
-}
-
 std::string SimWorkdir::path_with_stalling_tar() const {
     const std::string bin = root_ + "/stalling";
     fs::create_directories(bin);

@@ -49,8 +49,6 @@ public:
     /// Where a run's standard output goes while it runs.
     std::string stdout_path(const std::string& name = "") const { return root_ + "/stdout" + name + ".txt"; }
     RunResult run(const RunOptions& options) const;
-    /// A folder of links to the programs the run needs from PATH, without tar.
-    std::string path_without_tar() const;
     /// PATH with a tar in front that writes a few bytes of the archive and
     /// then waits, so that a test can stop a run while it packs.
     std::string path_with_stalling_tar() const;

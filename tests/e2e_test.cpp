@@ -124,19 +124,16 @@ TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLineWhileASecondRunIsRefu
     ASSERT_EQ(stat((dir.work() + "/" + sn + ".tar.bz2").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0777u);
 
-    const Lines members = archive_listing(dir.work() + "/" + sn + ".tar.bz2");
+    // The folder first, then its files, every member mode 777.
+    Lines want{"drwxrwxrwx " + sn + "/"}, members = archive_listing(dir.work() + "/" + sn + ".tar.bz2");
+    for (const char* report : {"CheckModel.txt", "E2.txt", "SMARTInfo.txt", "SavelogInfo.txt"})
+        want.push_back("-rwxrwxrwx " + sn + "/" + report);
+    for (int i = 0; i < 128; ++i) want.push_back("-rwxrwxrwx " + page_file_name(sn, i, {"x"}).substr(2));
     ASSERT_FALSE(members.empty());
-    EXPECT_EQ(members[0], "drwxrwxrwx " + sn + "/") << "the folder itself comes first, mode 777";
-    Lines names;
-    for (const auto& m : members) {
-        EXPECT_EQ(m.substr(1, 9), "rwxrwxrwx") << m;
-        names.push_back(m.substr(11));
-    }
-    std::sort(names.begin(), names.end());
-    Lines want{sn + "/", sn + "/CheckModel.txt", sn + "/E2.txt", sn + "/SMARTInfo.txt", sn + "/SavelogInfo.txt"};
-    for (int i = 0; i < 128; ++i) want.push_back(page_file_name(sn, i, {"x"}).substr(2));
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(names, want);
+    EXPECT_EQ(members[0], want[0]);
+    std::sort(want.begin() + 1, want.end());
+    std::sort(members.begin() + 1, members.end());
+    EXPECT_EQ(members, want);
 
     // The pages in the archive are byte for byte what the drive returned.
     const std::string unpacked = dir.root() + "/unpacked";
@@ -215,21 +212,17 @@ TEST(EndToEnd, EmptyTypedLineTakesTheErrorBranch) {
     EXPECT_EQ(dir.leftovers(), Lines{}) << "DriveInfo.txt is deleted, no report is made";
 }
 
-TEST(EndToEnd, EndOfInputAndInterruptAtThePromptEndWithStatus1) {
+TEST(EndToEnd, InterruptAtThePromptEndsWithStatus1) {
     SimWorkdir dir;
-    auto run = dir.run({});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dumplog: drive selection failed: end of input while waiting for the drive path\n");
-
-    run = dir.run({.keep_input_open = true, .while_running = [&](pid_t pid) {
-                       ASSERT_TRUE(testing::wait_for_text(dir.stdout_path(), "/dev/sdc:\n ", 10));
-                       // Once more later, should the first land just before the read began;
-                       // after the exit it only reaches the unreaped process.
-                       for (int k = 0; k < 3; ++k) {
-                           kill(pid, SIGINT);
-                           std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                       }
-                   }});
+    const auto run = dir.run({.keep_input_open = true, .while_running = [&](pid_t pid) {
+                                  ASSERT_TRUE(testing::wait_for_text(dir.stdout_path(), "/dev/sdc:\n ", 10));
+                                  // Once more later, should the first land just before the read began;
+                                  // after the exit it only reaches the unreaped process.
+                                  for (int k = 0; k < 3; ++k) {
+                                      kill(pid, SIGINT);
+                                      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                                  }
+                              }});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dumplog: drive selection failed: interrupted by SIGINT\n");
 }
@@ -273,21 +266,6 @@ TEST(EndToEnd, OtherFamilyIsRefusedAndASecondRunReplacesTheFirst) {
     for (const auto& m : members) EXPECT_EQ(m.find("marker"), std::string::npos);
 }
 
-TEST(EndToEnd, SerialFromTheSmartReportInThePlainForm) {
-    SimWorkdir dir;
-    testing::write_file(dir.work() + "/SNZ4K1A0B9C7", "in the way");
-    const auto run = dir.run({.input = "/dev/sdd\n"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dumplog: output folder failed: cannot make ./SNZ4K1A0B9C7: File exists\n");
-    Lines texts = message_texts(run.out);
-    const auto from = std::find(texts.begin(), texts.end(), " ['/dev/sdd']");
-    ASSERT_NE(from, texts.end());
-    EXPECT_EQ(Lines(from + 1, texts.end()),
-              (Lines{"./" + kPgm + " -d /dev/sdd -f vucmd cdb=21 in=512 >CheckModel.txt", "ModelName:QLX22581",
-                     "./" + kPgm + " -d /dev/sdd -f vucmd cdb=2D in=8192 >E2.txt",
-                     kSmart + " -a /dev/sdd  > SMARTInfo.txt", "DriveSN:SNZ4K1A0B9C7", "make dir:./SNZ4K1A0B9C7"}));
-}
-
 TEST(EndToEnd, UnsafeSerialFromTheSmartReportTouchesAndRunsNothing) {
     for (const std::string& serial :
          std::vector<std::string>{std::string("AB/../../victim"), std::string("x;touch${IFS}pwned")}) {
@@ -304,20 +282,6 @@ TEST(EndToEnd, UnsafeSerialFromTheSmartReportTouchesAndRunsNothing) {
                                           "out.bin", "tmp.txt"}));
         EXPECT_TRUE(fs::exists(dir.root() + "/victim"));
     }
-}
-
-TEST(EndToEnd, FailedPackingIsNoSuccess) {
-    SimWorkdir dir;
-    const std::string sn = "SNWD7H2K01PQ";
-    const auto run = dir.run({.input = "/dev/sdb\n", .env = {{"PATH", dir.path_without_tar()}}});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2 " +
-                           sn + "/ exited with status 127; the collected files are in ./" + sn + "\n"),
-              std::string::npos)
-        << run.err;
-    EXPECT_TRUE(run.out.ends_with("] tar file... please wait about 1 minute\n")) << run.out;
-    EXPECT_EQ(dir.leftovers(), Lines{sn});
-    EXPECT_TRUE(fs::exists(dir.work() + "/" + sn + "/E2.txt"));
 }
 
 TEST(EndToEnd, KilledRunWhoseVendorToolStillRunsDoesNotHoldTheFolder) {

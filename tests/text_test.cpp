@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "query/text.h"
-#include "run/run_error.h"
 
 namespace dumplog {
 namespace {
@@ -26,12 +25,6 @@ TEST(TextTest, SplittingKeepsEmptyFields) {
 TEST(ReportFileTest, OnlyLineFeedsEndLines) {
     EXPECT_EQ(split_lines("a\r\nb\rc\nlast"), (Fields{"a\r\n", "b\rc\n", "last"}));
     EXPECT_TRUE(split_lines("").empty());
-    try {
-        read_report_lines("/nonexistent/CheckModel.txt");
-        FAIL() << "no error";
-    } catch (const RunError& e) {
-        EXPECT_EQ(e.reason(), "cannot open /nonexistent/CheckModel.txt: No such file or directory");
-    }
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Writes the seed inputs of the fuzz targets into seeds/ beside this script:
+# Writes the seed inputs of the fuzz targets into tests/fuzz/seeds/:
 # answers of the simulated drive (whole identification dumps and SMART
 # reports; the E2 page cut down to its header and the rows around 04C0), and
 # typed lines such as an operator enters at the drive prompt.
 #
-# usage: tests/fuzz/make-seeds.sh SIMBINARY     (e.g. build/sim/dumplog-sim)
+# usage: scripts/fuzz-seeds.sh SIMBINARY     (e.g. build/sim/dumplog-sim)
 set -euo pipefail
 
 if [ "$#" -ne 1 ]; then
@@ -13,10 +13,10 @@ if [ "$#" -ne 1 ]; then
 fi
 here=$(cd "$(dirname "$0")" && pwd)
 sim=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-seeds=$here/seeds
+seeds=$here/../tests/fuzz/seeds
 work=$(mktemp -d)
 trap 'rm -rf -- "$work"' EXIT
-"$here/../../sim/lay-out-workdir.sh" "$work" "$sim" >/dev/null
+"$here/../sim/lay-out-workdir.sh" "$work" "$sim" >/dev/null
 cd "$work"
 
 rm -rf -- "$seeds"
