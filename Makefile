@@ -10,7 +10,8 @@ BUILD_DEPS := c++=g++ cmake=cmake tar=tar bzip2=bzip2 find=findutils \
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint clean
+.PHONY: all deps build test demo bench install dist packages test-arch test-sanitize \
+        test-ansible man-lint clean
 
 all: build
 
@@ -36,6 +37,10 @@ install: build
 # Release bundles per processor (static binaries, cross-compiled).
 dist:
 	@scripts/dist.sh
+
+# Debian and RPM packages per processor, made from the binaries of make dist.
+packages: dist
+	@scripts/packages.sh
 
 # End-to-end collections with the AArch64 and i686 static binaries.
 test-arch:
