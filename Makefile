@@ -10,7 +10,7 @@ BUILD_DEPS := c++=g++ cmake=cmake tar=tar bzip2=bzip2 find=findutils \
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all deps build test demo bench install dist packages test-arch test-sanitize \
+.PHONY: all deps build test demo bench install dist packages test-packages test-arch test-sanitize \
         test-ansible man-lint clean
 
 all: build
@@ -41,6 +41,10 @@ dist:
 # Debian and RPM packages per processor, made from the binaries of make dist.
 packages: dist
 	@scripts/packages.sh
+
+# Lintian, install, reinstall and removal of the .deb, the .rpm in a scratch root.
+test-packages: packages
+	@scripts/test-packages.sh
 
 # End-to-end collections with the AArch64 and i686 static binaries.
 test-arch:
