@@ -150,8 +150,9 @@ runs() {  # dumplog --version and --help in an empty folder, which stays empty
   (cd "$dir" && same "dumplog $version" dumplog --version && [[ $(dumplog --help) == "usage: dumplog "* ]]) &&
     [[ -z $(ls -A "$dir") ]]
 }
+known() { dpkg-query -W -f='${db:Status-Status}\n' dumplog 2>/dev/null | grep -qv '^not-installed$'; }
 gone() {
-  ! dpkg-query -W dumplog && ! man -w dumplog && same "$before" state &&
+  ! known && ! man -w dumplog && same "$before" state &&
     [[ -z $(find /var/lib/dpkg/info -name 'dumplog[.:]*') ]]
 }
 reinstall() { dpkg_i && is_installed; }
@@ -159,7 +160,7 @@ install_purge() { dpkg_i && is_installed && dpkg -P dumplog; }
 
 if [[ ! -f $deb ]]; then
   check "a package for this machine's architecture ($hostarch)" false
-elif dpkg-query -W -f='${Status}' dumplog 2>/dev/null | grep -q 'installed\|config-files'; then
+elif known; then
   check "dumplog is not installed on this machine before the test (remove it: dpkg -P dumplog)" false
 else
   before=$(state)

@@ -259,7 +259,7 @@ fi
 # folder exists already with mode 0777, which dumplog would refuse.
 if [ "$(id -u)" -ne 0 ]; then
     echo "skip - the .deb path installs a package: run as root to cover it"
-elif dpkg-query -W -f='${Status}' dumplog 2>/dev/null | grep -q 'installed\|config-files'; then
+elif dpkg-query -W -f='${db:Status-Status}\n' dumplog 2>/dev/null | grep -qv '^not-installed$'; then
     fail "the .deb path: dumplog is installed on this machine already; remove it (dpkg -P dumplog) first"
 else
     pkgver=$(sed -n '1s/^dumplog (\([^)]*\)).*/\1/p' "$root/packaging/changelog")
