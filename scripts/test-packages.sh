@@ -78,6 +78,9 @@ targets=("x86_64|amd64|x86_64|x86-64|x86-64" "aarch64|arm64|aarch64|aarch-64|ARM
 
 deb_fields() { dpkg-deb -f "$1" Package Version Architecture Section Priority Depends Maintainer | sed 's/^[^:]*: //'; }
 deb_tree() { dpkg-deb -c "$1" | awk '{ sub("/", " ", $2); sub("^\\./", "", $6); sub("/$", "", $6); print $1, $2, $6 }'; }
+# Every file and folder carries the time SOURCE_DATE_EPOCH, whatever the checkout's times.
+deb_times() { dpkg-deb --fsys-tarfile "$1" | tar -tv --full-time --utc | awk '{ print $4 "T" $5 }' | sort -u; }
+rpm_times() { rpm -qp --qf '[%{FILEMTIMES}\n]' "$1" | sort -u; }
 rpm_requires() { rpm -qp --requires "$1" | grep -v '^rpmlib(' | sort; }
 deb_root_install() {  # deb_root_install ROOT DEB
   mkdir -p "$1/var/lib/dpkg/info" "$1/var/lib/dpkg/updates" && : >"$1/var/lib/dpkg/status" &&
@@ -104,6 +107,7 @@ for target in "${targets[@]}"; do
   check "$deb: description" same "$summary
 $(sed 's/^$/./; s/^/ /' <<<"$description")" dpkg-deb -f "$deb" Description
   check "$deb: files, owners, modes" same "$(files_of deb)" sorted deb_tree "$deb"
+  check "$deb: every time is SOURCE_DATE_EPOCH" same "$(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%T)" deb_times "$deb"
   # Judged by its lines: with --show-overrides, this lintian's --fail-on counts
   # overridden tags too. Status 1 means lintian itself failed.
   lint=0
@@ -124,6 +128,7 @@ $description" rpm -qp --qf '%{SUMMARY}\n%{DESCRIPTION}\n' "$rpm"
     rpm_requires "$rpm"
   check "$rpm: provides" same "$(printf '%s\n' "dumplog = $pkgver" "dumplog($isa) = $pkgver")" \
     rpm -qp --provides "$rpm"
+  check "$rpm: every time is SOURCE_DATE_EPOCH" same "$SOURCE_DATE_EPOCH" rpm_times "$rpm"
   check "$rpm: file list" same "$(files_of rpm | awk '$4 ~ /dumplog/ { print "/" $4 }')" rpm -qpl "$rpm"
   check "$rpm: installs into a scratch root, rpm -V clean" rpm_root_install "$scratch/rpm-$arch" "$rpm"
   check "$rpm: installed files and modes" same "$(files_of rpm)" sorted tree_of "$scratch/rpm-$arch"
