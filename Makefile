@@ -19,7 +19,8 @@ CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/
 # otherwise chatty.
 QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
-.PHONY: all deps build test demo bench install dist test-arch test-sanitize test-ansible man-lint fuzz clean
+.PHONY: all deps build test demo bench install dist packages test-packages test-arch test-sanitize \
+        test-ansible man-lint fuzz clean
 
 all: build
 
@@ -48,6 +49,14 @@ install: build
 # Release bundles per processor (static binaries, cross-compiled).
 dist:
 	@scripts/dist.sh
+
+# Debian and RPM packages per processor, made from the binaries of make dist.
+packages: dist
+	@scripts/packages.sh
+
+# Lintian, install, reinstall and removal of the .deb, the .rpm in a scratch root.
+test-packages: packages
+	@scripts/test-packages.sh
 
 # End-to-end collections with the AArch64 and i686 static binaries.
 test-arch:

@@ -17,26 +17,8 @@ scripts/deps.sh c++=g++ cmake=cmake strip=binutils tar=tar gzip=gzip \
     aarch64-linux-gnu-g++=g++-aarch64-linux-gnu \
     i686-linux-gnu-g++=g++-i686-linux-gnu
 
-# Nothing from the caller's environment may change the bytes.
-unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS
-export LC_ALL=C TZ=UTC
-
-version=$(sed -n 's/^project(dumplog VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)
-if [[ -z $version ]]; then
-  echo "dist: no 'project(dumplog VERSION x.y.z)' line in CMakeLists.txt" >&2
-  exit 1
-fi
-
-if [[ -n ${SOURCE_DATE_EPOCH:-} ]]; then
-  epoch=$SOURCE_DATE_EPOCH
-elif ! epoch=$(git -C "$root" log -1 --format=%ct 2>/dev/null) || [[ -z $epoch ]]; then
-  echo "dist: set SOURCE_DATE_EPOCH or run from a git clone (the bundles take the last commit time)" >&2
-  exit 1
-fi
-if [[ ! $epoch =~ ^[0-9]+$ ]]; then
-  echo "dist: SOURCE_DATE_EPOCH must be a whole number of seconds, got '$epoch'" >&2
-  exit 1
-fi
+source scripts/release-env.sh dist
+epoch=$SOURCE_DATE_EPOCH
 
 for f in doc/dumplog.8 README.md; do
   if [[ ! -f $f ]]; then

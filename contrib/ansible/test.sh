@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Runs collect.yml for real against localhost with the simulated drive:
 # first two drives that collect (one MegaRAID, one typed at the prompt),
-# then a rerun, then a drive that makes dumplog fail.
+# then a rerun, then a drive that makes dumplog fail, a bad drive item, a
+# working folder that is a link, two inventory names for this one machine
+# (only one run at a time in their working folder), and, as root, the .deb
+# path: apt installs the package built from this build, dumplog runs from
+# /usr/sbin, a rerun leaves the package as it is; the package is purged after.
 #
 # usage: contrib/ansible/test.sh BUILD_DIR
 set -euo pipefail
@@ -17,7 +21,8 @@ build=$(cd -- "$1" && pwd)
 started=$SECONDS
 
 "$root/scripts/deps.sh" ansible-playbook=ansible-core tar=tar bzip2=bzip2 \
-    gzip=gzip sha256sum=coreutils
+    gzip=gzip sha256sum=coreutils flock=util-linux cmake=cmake cpack=cmake \
+    /usr/lib/python3/dist-packages/apt/__init__.py=python3-apt
 
 for f in "$build/dumplog" "$build/sim/dumplog-sim"; do
     if [ ! -x "$f" ]; then
@@ -29,7 +34,11 @@ done
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/dumplog-ansible.XXXXXX")
 passed=0
 failed=0
+installed=no
+holder=
 cleanup() {
+    if [ -n "$holder" ]; then kill "$holder" 2>/dev/null || true; fi
+    if [ "$installed" = yes ]; then dpkg -P dumplog >/dev/null 2>&1 || true; fi
     if [ "$failed" -eq 0 ]; then
         rm -rf -- "$scratch"
     else
@@ -208,16 +217,81 @@ fi
 
 # --- 5: a working folder that is a link is refused ---------------------------
 mkdir -p "$scratch/elsewhere"
+chmod 0700 "$scratch/elsewhere"
 ln -s "$scratch/elsewhere" "$scratch/host/link"
 sed "s|dumplog_workdir: .*|dumplog_workdir: $scratch/host/link|" \
     "$scratch/inventory.yml" >"$scratch/inventory-link.yml"
 run_playbook "$scratch/inventory-link.yml" "$scratch/fetch-link" "$scratch/run5.log"
 if [ "$rc" -eq 2 ] && [ -z "$(ls -A "$scratch/elsewhere")" ] \
+        && [ "$(stat -c %a "$scratch/elsewhere")" = 700 ] \
         && grep -q 'must be a folder (not a link)' "$scratch/run5.log"; then
-    ok "a working folder that is a link is refused before anything is copied"
+    ok "a working folder that is a link is refused before anything is copied or changed"
 else
-    fail "a working folder that is a link is refused before anything is copied: exit $rc"
+    fail "a working folder that is a link is refused before anything is copied or changed: exit $rc"
     show_log "$scratch/run5.log"
+fi
+
+# --- 6: one machine under two inventory names, one working folder ----------
+# Both hosts reach "Run dumplog" together; the lock lets one run (about 7 s
+# for 128 pages) and ends the other at once with status 75.
+{
+    echo "all:"
+    echo "  vars:"
+    echo "    ansible_connection: local"
+    echo "    ansible_python_interpreter: $python"
+    echo "    dumplog_become: false"
+    echo "    dumplog_workdir: $scratch/host/shared"
+    echo "    dumplog_drives: [{device: /dev/sda, port: 8}]"
+    echo "  hosts: {localhost: {}, this-machine-again: {}}"
+} >"$scratch/inventory-twice.yml"
+run_playbook "$scratch/inventory-twice.yml" "$scratch/fetch-twice" "$scratch/run6.log"
+if [ "$rc" -eq 2 ] && [ "$(grep -c '"rc": 75,' "$scratch/run6.log")" -eq 1 ] \
+        && [ "$(fetched "$scratch/fetch-twice" | grep -c 'SNS3K7N019X200.tar.bz2$')" -eq 1 ] \
+        && grep -qE '(localhost|this-machine-again) +: .*failed=0' "$scratch/run6.log"; then
+    ok "two names for one machine: one run in the working folder, the other refused (status 75)"
+else
+    fail "two names for one machine: one run in the working folder, the other refused (status 75): exit $rc"
+    show_log "$scratch/run6.log"
+fi
+
+# --- 7: the .deb path ---------------------------------------------------------
+# The package is made by packaging/ from this build's dumplog; the working
+# folder exists already with mode 0777, which dumplog would refuse.
+if [ "$(id -u)" -ne 0 ]; then
+    echo "skip - the .deb path installs a package: run as root to cover it"
+elif dpkg-query -W -f='${db:Status-Status}\n' dumplog 2>/dev/null | grep -qv '^not-installed$'; then
+    fail "the .deb path: dumplog is installed on this machine already; remove it (dpkg -P dumplog) first"
+else
+    pkgver=$(sed -n '1s/^dumplog (\([^)]*\)).*/\1/p' "$root/packaging/changelog")
+    { cmake -S "$root/packaging" -B "$scratch/pkg-build" -DDUMPLOG_BINARY="$build/dumplog" -DDUMPLOG_ARCH="$arch" \
+        && (cd "$scratch/pkg-build" && cpack -G DEB -B "$scratch/packages"); } >"$scratch/pkg.log" 2>&1 \
+        || { cat "$scratch/pkg.log"; fail "the .deb path: making the package"; }
+    mkdir -p "$scratch/host/pkg-work"
+    chmod 0777 "$scratch/host/pkg-work"
+    sed "s|dumplog_workdir: .*|dumplog_workdir: $scratch/host/pkg-work|" \
+        "$scratch/inventory.yml" >"$scratch/inventory-deb.yml"
+    installed=yes
+    run_playbook "$scratch/inventory-deb.yml" "$scratch/fetch-deb" "$scratch/run7.log" \
+        -e "dumplog_package_dir=$scratch/packages" -e dumplog_dist_dir=/nonexistent
+    if [ "$rc" -eq 0 ] && grep -A1 -F 'TASK [Install the .deb with apt]' "$scratch/run7.log" | grep -q '^changed:' \
+            && [ "$(dpkg-query -W -f='${Status} ${Version}' dumplog)" = "install ok installed $pkgver" ] \
+            && [ "$(fetched "$scratch/fetch-deb")" = "$(fetched "$scratch/fetch")" ] \
+            && [ "$(stat -c %a "$scratch/host/pkg-work")" = 755 ] \
+            && [ -z "$(find "$scratch/host/pkg-work" -maxdepth 1 -name 'dumplog-*')" ]; then
+        ok "apt host with a package given: the .deb is installed and /usr/sbin/dumplog collects both drives"
+    else
+        fail "apt host with a package given: the .deb is installed and /usr/sbin/dumplog collects both drives: exit $rc"
+        show_log "$scratch/run7.log"
+    fi
+    run_playbook "$scratch/inventory-deb.yml" "$scratch/fetch-deb" "$scratch/run8.log" \
+        -e "dumplog_package_dir=$scratch/packages" -e dumplog_dist_dir=/nonexistent
+    if [ "$rc" -eq 0 ] && grep -A1 -F 'TASK [Install the .deb with apt]' "$scratch/run8.log" | grep -q '^ok:'; then
+        ok "a rerun with the same package leaves it installed as it is and collects again"
+    else
+        fail "a rerun with the same package leaves it installed as it is and collects again: exit $rc"
+        show_log "$scratch/run8.log"
+    fi
+    dpkg -P dumplog >/dev/null && installed=no
 fi
 
 echo "test-ansible: $((SECONDS - started)) s"
