@@ -40,22 +40,21 @@ std::optional<std::string> working_folder_refusal(const std::string& folder, mod
 }
 
 FolderLock lock_working_folder() {
+    const std::string shown = shown_working_folder();
     FolderLock folder(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.fd() < 0)
-        throw RunError(system_reason("cannot open the working folder " + shown_working_folder(), errno));
+    if (folder.fd() < 0) throw RunError(system_reason("cannot open the working folder " + shown, errno));
 
     struct stat self, zerbo;
     if (fstat(folder.fd(), &self) != 0)
-        throw RunError(system_reason("cannot examine the working folder " + shown_working_folder(), errno));
+        throw RunError(system_reason("cannot examine the working folder " + shown, errno));
     const bool holds_zerbo = fstatat(folder.fd(), "Zerbo", &zerbo, 0) == 0 && S_ISDIR(zerbo.st_mode);
-    if (auto refusal = working_folder_refusal(shown_working_folder(), self.st_mode, holds_zerbo))
-        throw RunError(*refusal);
+    if (auto refusal = working_folder_refusal(shown, self.st_mode, holds_zerbo)) throw RunError(*refusal);
 
     if (flock(folder.fd(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
-            throw RunError("another run of dumplog is using the working folder " + shown_working_folder() +
+            throw RunError("another run of dumplog is using the working folder " + shown +
                            "; wait for it to end (one run per working folder); nothing was changed");
-        throw RunError(system_reason("cannot lock the working folder " + shown_working_folder(), errno));
+        throw RunError(system_reason("cannot lock the working folder " + shown, errno));
     }
     return folder;
 }
