@@ -141,8 +141,12 @@ TEST_F(PackagingTest, FailedOrUnsyncedArchiveIsAFailedPacking) {
         EXPECT_EQ(error_of([&] { pack(state, host); }), c.reason);
         EXPECT_EQ(wrongly_left(), "");
         EXPECT_EQ(fs::exists("SN1.tar.bz2"), c.reason.ends_with(kEarlierKept));
-        if (c.reason.ends_with(kEarlierKept)) EXPECT_EQ(read_file("SN1.tar.bz2"), "earlier run");
-        if (c.failing_sync == 0) EXPECT_FALSE(host.shell.lines.back().starts_with("chmod 777 SN1.tar.bz2"));
+        if (c.reason.ends_with(kEarlierKept)) {
+            EXPECT_EQ(read_file("SN1.tar.bz2"), "earlier run");
+        }
+        if (c.failing_sync == 0) {
+            EXPECT_FALSE(host.shell.lines.back().starts_with("chmod 777 SN1.tar.bz2"));
+        }
     }
 }
 
