@@ -36,7 +36,7 @@ TEST(DriveSelectionTest, TwoArgumentsAreTakenAsTheyAre) {
     testing::FakeHost host;
     RunState state;
     state.pgm = "./Zerbo/zerbo64";
-    select_drive(state, host, {"", "", "extra"});
+    select_drive(state, host, {"", ""});
     EXPECT_EQ(state.devInfo, (Fields{"", ""}));
     EXPECT_TRUE(host.shell.lines.empty());
     EXPECT_EQ(host.captured.out(), "\n");

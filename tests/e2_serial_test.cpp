@@ -25,6 +25,7 @@ TEST(E2ParserTest, NormalisationCases) {
     EXPECT_EQ(e2_serial_from_line("04C0 xx AB-123\n"), "SN123");
     EXPECT_EQ(e2_serial_from_line("04C0 xx sn123\n"), "SNSN123");
     EXPECT_EQ(e2_serial_from_line("04C0 xx   AB\n"), "SNAB");  // three blanks: 04C0, xx, "", AB
+    EXPECT_EQ(e2_serial_from_line("04C0 xx \tAB\n"), "SNAB");
     EXPECT_EQ(e2_serial_from_line("04C0 xx \xc3\xa9t\xc3\xa9\n"), "SN\xc3\xa9T\xc3\xa9");  // ASCII upper case only
 }
 

@@ -55,7 +55,6 @@ SimWorkdir::~SimWorkdir() {
 RunResult SimWorkdir::run(const RunOptions& options) const {
     const std::string out_path = stdout_path(options.name);
     const std::string err_path = root_ + "/stderr" + options.name + ".txt";
-    const std::string cwd = options.cwd.empty() ? work_ : options.cwd;
     // Fresh files before the child starts, so nobody reads the last run's output.
     write_file(out_path, "");
     write_file(err_path, "");
@@ -80,7 +79,7 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
         dup2(err, 2);
         setenv("SIM_LOG", sim_log().c_str(), 1);
         for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
-        if (chdir(cwd.c_str()) != 0) _exit(126);
+        if (chdir(work_.c_str()) != 0) _exit(126);
         const ToolUnderTest& tool = tool_under_test();
         std::vector<char*> argv;
         for (const auto& word : tool.runner) argv.push_back(const_cast<char*>(word.c_str()));

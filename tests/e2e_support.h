@@ -35,7 +35,6 @@ struct RunOptions {
     bool stdout_reader_gone = false;  ///< stdout is a pipe whose reader has closed
     /// Called while the run goes on, with its pid (also its process group).
     std::function<void(pid_t)> while_running;
-    std::string cwd;   ///< where to run instead of the working folder
     std::string name;  ///< tells apart the output files of runs that overlap
 };
 

@@ -1,6 +1,5 @@
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <pthread.h>
 #include <thread>
 
@@ -8,51 +7,41 @@
 
 #include "run/host.h"
 #include "run/run_error.h"
+#include "test_support.h"
 
 namespace dumplog {
 namespace {
 
-TEST(PauseTest, SleepsAtLeastWhatItIsAskedFor) {
+using testing::error_of;
+
+// In child processes, since the interrupt flag stays set.
+TEST(InterruptTest, EachHandledSignalIsNoticedAndTheFirstOfTwoIsReported) {
+    for (const int first : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
+        EXPECT_EQ(testing::in_child([first] {
+                      install_interrupt_handlers();
+                      std::raise(first);  // the default would end the process
+                      std::raise(first == SIGINT ? SIGTERM : SIGINT);
+                      return error_of(throw_if_interrupted);
+                  }),
+                  "interrupted by SIG" + std::string(sigabbrev_np(first)));
+    }
+}
+
+TEST(InterruptTest, PauseSleepsItsTimeAndAnInterruptEndsIt) {
     const auto start = std::chrono::steady_clock::now();
     interruptible_pause(0.05);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
-}
 
-// In a child process of its own, since the interrupt flag stays set.
-TEST(InterruptDeathTest, InterruptDuringThePauseEndsTheRun) {
-    EXPECT_EXIT(
-        {
-            install_interrupt_handlers();
-            const pthread_t sleeper = pthread_self();
-            std::thread([sleeper] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                pthread_kill(sleeper, SIGINT);
-            }).detach();
-            try {
-                interruptible_pause(5.0);
-            } catch (const RunError& error) {
-                std::fprintf(stderr, "%s\n", error.reason().c_str());
-                std::_Exit(1);
-            }
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(1), "interrupted by SIGINT");
-}
-
-TEST(InterruptDeathTest, SignalBetweenStepsIsNoticedAtTheNextCheck) {
-    EXPECT_EXIT(
-        {
-            install_interrupt_handlers();
-            std::raise(SIGQUIT);  // would dump core without the handler
-            try {
-                throw_if_interrupted();
-            } catch (const RunError& error) {
-                std::fprintf(stderr, "%s\n", error.reason().c_str());
-                std::_Exit(1);
-            }
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(1), "interrupted by SIGQUIT");
+    EXPECT_EQ(testing::in_child([] {
+                  install_interrupt_handlers();
+                  const pthread_t sleeper = pthread_self();
+                  std::thread([sleeper] {
+                      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                      pthread_kill(sleeper, SIGINT);
+                  }).detach();
+                  return error_of([] { interruptible_pause(5.0); });
+              }),
+              "interrupted by SIGINT");
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "query/model_check.h"
@@ -70,6 +72,8 @@ TEST_F(CheckModelTest, NoMatchLeavesTheNameEmptyAndNoReportIsAnError) {
 
     std::remove("CheckModel.txt");
     EXPECT_EQ(error_of([&] { check_model(state, host); }), "cannot open CheckModel.txt: No such file or directory");
+    std::filesystem::create_directory("CheckModel.txt");
+    EXPECT_EQ(error_of([&] { check_model(state, host); }), "cannot read CheckModel.txt: Is a directory");
 }
 
 }  // namespace

@@ -70,10 +70,11 @@ TEST_F(OutputFolderTest, UnsetSerialFailsBeforeAnythingIsShown) {
 }
 
 TEST_F(OutputFolderTest, SerialUnfitForAPathIsRefusedBeforeAnythingIsTouched) {
+    fs::create_directories("SN/victim");  // so SN/../victim names it
     fs::create_directory("victim");
     write_file("victim/file", "x");
     for (const std::string& serial :
-         std::vector<std::string>{"SN../victim", "SN/tmp", "SN;rm -rf x", "SN$(id)", "SN***REMOVED***", "SNa\tb",
+         std::vector<std::string>{"SN/../victim", "SN/tmp", "SN;rm -rf x", "SN$(id)", "SN***REMOVED***", "SNa\tb",
                                   std::string("SN\0x", 4), "SN\xc3\xa9"}) {
         state.DriveSN = serial;
         const std::string reason = run_expecting_error();

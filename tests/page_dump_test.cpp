@@ -78,12 +78,12 @@ TEST_F(PageDumpTest, MissingAndShortPagesAreWarnedOnStandardError) {
         const int page = std::stoi(file.substr(file.size() - 7, 3));
         if (page == 5 || page == 100) return 256;  // the tool failed: no file
         const std::string bytes = sim::sim_page_bytes("ZX", static_cast<unsigned>(page));
-        write_file(file, page == 17 ? bytes.substr(0, 4096) : bytes);
+        write_file(file, page == 17 ? bytes.substr(0, 4096) : page == 18 ? bytes + "x" : bytes);
         return 0;
     };
     dump_pages(state, host);
     EXPECT_EQ(host.captured.err(),
-              "warning: 3 of 128 save-log pages are missing or not 16384 bytes long: 005 017 100\n");
+              "warning: 4 of 128 save-log pages are missing or not 16384 bytes long: 005 017 018 100\n");
     EXPECT_EQ(message_texts(host.captured.out()).size(), 129u) << "stdout unchanged";
 }
 

@@ -23,6 +23,16 @@ TEST(ShellTest, FlushesTheConsoleFirstAndRefusesNulBytes) {
     std::fclose(out);
 }
 
+TEST(ShellTest, CommandThatSignalsTheToolEndsTheRun) {
+    EXPECT_EQ(testing::in_child([] {
+                  install_interrupt_handlers();
+                  testing::CapturedConsole captured;
+                  SystemShell shell(captured.console());
+                  return testing::error_of([&] { shell.run("kill -TERM $PPID"); });
+              }),
+              "interrupted by SIGTERM");
+}
+
 TEST(ShellTest, RefusesALineLongerThanTheKernelPassesAsOneArgument) {
     testing::ScratchDir dir;
     Console console(stdout, stderr, stdin, [] { return 0.0; });

@@ -71,9 +71,19 @@ FakeHost::FakeHost(std::string machine_name, std::string input)
 
 PhaseTest::PhaseTest() { state.workdir = FolderLock(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)); }
 
+std::string error_of(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const RunError& error) {
+        return error.reason();
+    }
+    return "no error";
+}
+
 std::string in_child(const std::function<std::string()>& body) {
     int pipe_fds[2];
     if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe");
+    std::fflush(nullptr);  // or the child writes the parent's buffered output too
     const pid_t pid = fork();
     if (pid == 0) {
         close(pipe_fds[0]);

@@ -73,6 +73,9 @@ struct FakeHost {
     Host host;
 };
 
+/// The reason of the RunError that `action` throws, or "no error".
+std::string error_of(const std::function<void()>& action);
+
 /// What every phase test starts from: a scratch working folder, a fake host
 /// and a run state that holds the folder open, as start-up leaves it.
 struct PhaseTest : ::testing::Test {
@@ -80,17 +83,7 @@ struct PhaseTest : ::testing::Test {
     ScratchDir dir;
     FakeHost host;
     RunState state;
-    /// The reason of the RunError that `phase` throws; a failure when none.
-    template <typename Phase>
-    std::string error_of(Phase&& phase) {
-        try {
-            phase();
-        } catch (const RunError& e) {
-            return e.reason();
-        }
-        ADD_FAILURE() << "no error";
-        return {};
-    }
+    std::string error_of(const std::function<void()>& phase) { return testing::error_of(phase); }
 };
 
 /// Runs `body` in a child process, so that a signal flag it sets stays there,
