@@ -59,12 +59,7 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
     write_file(out_path, "");
     write_file(err_path, "");
     int input[2];
-    int output[2] = {-1, -1};
     if (pipe(input) != 0) throw std::runtime_error("pipe");
-    if (options.stdout_reader_gone) {
-        if (pipe(output) != 0) throw std::runtime_error("pipe");
-        close(output[0]);
-    }
 
     const pid_t pid = fork();
     if (pid == 0) {
@@ -72,8 +67,7 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
         dup2(input[0], 0);
         close(input[0]);
         close(input[1]);
-        const int out = options.stdout_reader_gone ? output[1]
-                                                   : open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(out, 1);
         dup2(err, 2);
@@ -91,7 +85,6 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
     }
     setpgid(pid, pid);
     close(input[0]);
-    if (options.stdout_reader_gone) close(output[1]);
     if (!options.input.empty() && write(input[1], options.input.data(), options.input.size()) < 0)
         throw std::runtime_error("write to stdin");
     if (!options.keep_input_open) close(input[1]);
@@ -103,7 +96,7 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
 
     RunResult result;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = options.stdout_reader_gone ? "" : read_file(out_path);
+    result.out = read_file(out_path);
     result.err = read_file(err_path);
     return result;
 }

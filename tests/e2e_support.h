@@ -32,7 +32,6 @@ struct RunOptions {
     std::string input;
     std::vector<std::pair<std::string, std::string>> env;
     bool keep_input_open = false;     ///< stdin stays open until the run ends
-    bool stdout_reader_gone = false;  ///< stdout is a pipe whose reader has closed
     /// Called while the run goes on, with its pid (also its process group).
     std::function<void(pid_t)> while_running;
     std::string name;  ///< tells apart the output files of runs that overlap

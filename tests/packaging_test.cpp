@@ -105,81 +105,60 @@ TEST_F(PackagingTest, LinkedReportIsMovedAndFoldersWithReportNamesAreLeftAlone) 
 }
 
 // Before the rename a failure leaves the earlier archive as it was; after it,
-// the new archive is not yet on disk and goes.
+// the new archive is not yet on disk and goes. A signal at any point before
+// "Dump Log done!!" is a failure too, even when every command and sync went
+// well. In a child process, since the signal flag stays set.
 const std::string kFolder = "; the collected files are in ./SN1";
 const std::string kPartGone = "; the incomplete SN1.tar.bz2.part was removed";
 const std::string kEarlierKept = "; the earlier SN1.tar.bz2 was left as it was";
 const std::string kArchiveGone = "; the incomplete SN1.tar.bz2 was removed";
 
-TEST_F(PackagingTest, FailedOrUnsyncedArchiveIsAFailedPacking) {
+TEST_F(PackagingTest, FailedUnsyncedOrStoppedArchiveIsAFailedPacking) {
     struct Case {
         int tar_status;
         std::string tar_writes;
-        std::size_t failing_sync;  // 1: the new archive, 2: it again after its chmod, 3: the folder; 0: none
+        std::string event;  // "EIO sync N" or "TERM sync N" (N-th sync), or "TERM " and a command's start
         std::string reason;
     };
     const std::string tar = "packing failed: tar -jcf SN1.tar.bz2.part SN1/ ";
+    const std::string stopped = "packing failed: the run was stopped before the archive was done (interrupted by SIGTERM)";
+    const std::string cannot_sync = "packing failed: cannot sync ";
     for (const Case& c : std::vector<Case>{
-             {2 << 8, "partial", 0, tar + "exited with status 2" + kFolder + kPartGone + kEarlierKept},
-             {1 << 8, "partial", 0, tar + "exited with status 1" + kFolder + kPartGone + kEarlierKept},
-             {127 << 8, "", 0, tar + "exited with status 127" + kFolder + kEarlierKept},
-             {0, "archive", 1,
-              "packing failed: cannot sync SN1.tar.bz2.part to disk: Input/output error" + kFolder + kPartGone +
-                  kEarlierKept},
-             {0, "archive", 2,
-              "packing failed: cannot sync SN1.tar.bz2 to disk: Input/output error" + kFolder + kArchiveGone},
-             {0, "archive", 3,
-              "packing failed: cannot sync the working folder to disk: Input/output error" + kFolder + kArchiveGone},
+             {2 << 8, "partial", "", tar + "exited with status 2" + kFolder + kPartGone + kEarlierKept},
+             {127 << 8, "", "", tar + "exited with status 127" + kFolder + kEarlierKept},
+             {0, "archive", "EIO sync 1",
+              cannot_sync + "SN1.tar.bz2.part to disk: Input/output error" + kFolder + kPartGone + kEarlierKept},
+             {0, "archive", "EIO sync 2", cannot_sync + "SN1.tar.bz2 to disk: Input/output error" + kFolder + kArchiveGone},
+             {0, "archive", "EIO sync 3",
+              cannot_sync + "the working folder to disk: Input/output error" + kFolder + kArchiveGone},
+             {0, "archive", "TERM tar -jcf",
+              tar + "exited with status 0 (interrupted by SIGTERM)" + kFolder + kPartGone + kEarlierKept},
+             {0, "archive", "TERM sync 1", stopped + kFolder + kPartGone + kEarlierKept},
+             {0, "archive", "TERM chmod 777 SN1.tar.bz2", stopped + kFolder + kArchiveGone},
+             {0, "archive", "TERM sync 2", stopped + kFolder + kArchiveGone},
+             {0, "archive", "TERM sync 3", stopped + kFolder + kArchiveGone},
          }) {
-        write_file("SN1.tar.bz2", "earlier run");
-        tar_exits_with(c.tar_status, c.tar_writes);
-        host.synced.clear();
-        host.sync_result = [&](int) {
-            errno = EIO;
-            return host.synced.size() == c.failing_sync ? -1 : 0;
-        };
-        EXPECT_EQ(error_of([&] { pack(state, host); }), c.reason);
-        EXPECT_EQ(wrongly_left(), "");
-        EXPECT_EQ(fs::exists("SN1.tar.bz2"), c.reason.ends_with(kEarlierKept));
-        if (c.reason.ends_with(kEarlierKept)) {
-            EXPECT_EQ(read_file("SN1.tar.bz2"), "earlier run");
-        }
-        if (c.failing_sync == 0) {
-            EXPECT_FALSE(host.shell.lines.back().starts_with("chmod 777 SN1.tar.bz2"));
-        }
-    }
-}
-
-// A signal that arrives at any point before "Dump Log done!!" makes packing
-// fail, even when every command and sync went well. In a child: the flag stays set.
-TEST_F(PackagingTest, SignalBeforeDoneIsAFailedPacking) {
-    const std::string stopped =
-        "packing failed: the run was stopped before the archive was done (interrupted by SIGTERM)";
-    const std::vector<std::pair<std::string, std::string>> cases{
-        {"tar -jcf", "packing failed: tar -jcf SN1.tar.bz2.part SN1/ exited with status 0 (interrupted by SIGTERM)" +
-                         kFolder + kPartGone + kEarlierKept},
-        {"sync 1", stopped + kFolder + kPartGone + kEarlierKept},
-        {"chmod 777 SN1.tar.bz2", stopped + kFolder + kArchiveGone},
-        {"sync 2", stopped + kFolder + kArchiveGone},
-        {"sync 3", stopped + kFolder + kArchiveGone},
-    };
-    for (const auto& [where, reason] : cases) {
-        EXPECT_EQ(testing::in_child([&, where = where] {
+        EXPECT_EQ(testing::in_child([&] {
                       install_interrupt_handlers();
+                      write_file("SN1.tar.bz2", "earlier run");
                       host.shell.action = [&](const std::string& line) {
-                          if (line.starts_with("tar ")) write_file("SN1.tar.bz2.part", "archive");
-                          if (line.starts_with(where)) std::raise(SIGTERM);
-                          return 0;
+                          if (c.event.starts_with("TERM ") && line.starts_with(c.event.substr(5))) std::raise(SIGTERM);
+                          if (!line.starts_with("tar ")) return 0;
+                          if (!c.tar_writes.empty()) write_file("SN1.tar.bz2.part", c.tar_writes);
+                          return c.tar_status;
                       };
                       host.sync_result = [&](int) {
-                          if (where == "sync " + std::to_string(host.synced.size())) std::raise(SIGTERM);
-                          return 0;
+                          const std::string sync = "sync " + std::to_string(host.synced.size());
+                          if (c.event == "TERM " + sync) std::raise(SIGTERM);
+                          errno = EIO;
+                          return c.event == "EIO " + sync ? -1 : 0;
                       };
                       const std::string error = error_of([&] { pack(state, host); });
-                      return wrongly_left() + error;
+                      const bool earlier = fs::exists("SN1.tar.bz2") && read_file("SN1.tar.bz2") == "earlier run";
+                      return wrongly_left() + error + (earlier ? kEarlierKept : fs::exists("SN1.tar.bz2") ? "!" : "");
                   }),
-                  reason)
-            << where;
+                  c.reason + (c.reason.ends_with(kEarlierKept) ? kEarlierKept : ""))
+            << c.event;
     }
 }
 
