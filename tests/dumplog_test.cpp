@@ -19,6 +19,19 @@ TEST(ProcessEntryTest, OnlyALoneVersionOrHelpIsAnOption) {
         EXPECT_EQ(option_text(args), std::nullopt) << args.size();
 }
 
+// A run on /dev/sdc whose vendor tool reports the model row given and the
+// serial SN77; tar leaves an archive.
+int run_on_sdc(testing::FakeHost& host, const std::string& model_row) {
+    fs::create_directory("Zerbo");
+    host.shell.action = [model_row](const std::string& line) {
+        if (line.find("cdb=21") != std::string::npos) testing::write_file("CheckModel.txt", model_row);
+        if (line.find("cdb=2D") != std::string::npos) testing::write_file("E2.txt", "04C0 00  77\n");
+        if (line.starts_with("tar -jcf ")) testing::write_file("SN77.tar.bz2.part", "archive");
+        return 0;
+    };
+    return run_process({"/dev/sdc", "0"}, host);
+}
+
 // A signal that lands where a phase checks for none (here the last pause of
 // the dump, which this fake host does not watch) is acted on before the next
 // phase touches anything. Once every check before "Dump Log done!!" has
@@ -49,18 +62,11 @@ TEST(RunSequenceTest, SignalStopsTheRunBeforeTheNextPhaseButNotAfterTheLastCheck
     for (const Case& c : cases) {
         EXPECT_EQ(testing::in_child([&] {
                       testing::ScratchDir dir;
-                      fs::create_directory("Zerbo");
                       std::freopen("err.txt", "w", stderr);
                       install_interrupt_handlers();
                       testing::FakeHost host;
-                      host.shell.action = [&](const std::string& line) {
-                          if (line.find("cdb=21") != std::string::npos) testing::write_file("CheckModel.txt", c.model_row);
-                          if (line.find("cdb=2D") != std::string::npos) testing::write_file("E2.txt", "04C0 00  77\n");
-                          if (line.starts_with("tar -jcf ")) testing::write_file("SN77.tar.bz2.part", "archive");
-                          return 0;
-                      };
                       c.signal_when(host);
-                      const int status = run_process({"/dev/sdc", "0"}, host);
+                      const int status = run_on_sdc(host, c.model_row);
                       std::fflush(stderr);
                       const std::string err = testing::read_file("err.txt");
                       return std::to_string(status) + " " +
@@ -69,6 +75,17 @@ TEST(RunSequenceTest, SignalStopsTheRunBeforeTheNextPhaseButNotAfterTheLastCheck
                   }),
                   c.outcome);
     }
+}
+
+TEST(RunSequenceTest, ReportsAnEarlierRunLeftAreNotPackedWithThisDrive) {
+    testing::ScratchDir dir;
+    for (const char* earlier : {"SMARTInfo.txt", "in.txt", "SavelogInfo.txt"}) testing::write_file(earlier, "sdb's");
+    testing::FakeHost host;
+    EXPECT_EQ(run_on_sdc(host, "0000 51-4C  HDX7 1200 x y\n"), 0);
+    std::vector<std::string> packed;
+    for (const auto& entry : fs::directory_iterator("SN77")) packed.push_back(entry.path().filename());
+    std::sort(packed.begin(), packed.end());
+    EXPECT_EQ(packed, (std::vector<std::string>{"CheckModel.txt", "E2.txt"}));
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <sys/file.h>
@@ -43,24 +42,8 @@ Lines stdout_lines(const std::string& out) {
     return lines;
 }
 
-Lines page_lines(const std::string& dev, const std::string& sn) {
-    Lines lines;
-    for (int i = 0; i < 128; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%03d.raw", i);
-        lines.push_back("./" + kPgm + " -d " + dev + " -f vucmd cdb=1C,BE,10," + page_byte(i) +
-                        ",00 in=16384 outfile=./" + sn + "/" + name + " >log.txt");
-    }
-    return lines;
-}
-
 // The last line, or nothing: a run that failed early may have printed none.
 std::string last(const Lines& lines) { return lines.empty() ? std::string() : lines.back(); }
-
-Lines concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // What a collection's archive holds: the folder SN.../ first, then its
 // reports (SavelogInfo.txt when the vendor tool left in.txt) and, for a drive
@@ -95,30 +78,21 @@ TEST(EndToEnd, FamilyDriveOnAMegaRaidPortFromTheCommandLine) {
     EXPECT_EQ(run.err, "");
 
     const std::string sn = "SNS3K7N019X200";
-    const Lines expected = concat(
-        concat({"/dev/sda", "./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=21 in=512 >CheckModel.txt", "ModelName:QLX22581",
-                "./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=2D in=8192 >E2.txt",
-                kSmart + " -a -d megaraid,8 /dev/sda  > SMARTInfo.txt", "make dir:./" + sn,
-                "===Dump Save Log Start==="},
-               page_lines("/dev/sda,8", sn)),
-        {"tar file... please wait about 1 minute", "Dump Log done!!"});
+    Lines expected{"/dev/sda", "./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=21 in=512 >CheckModel.txt", "ModelName:QLX22581",
+                   "./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=2D in=8192 >E2.txt",
+                   kSmart + " -a -d megaraid,8 /dev/sda  > SMARTInfo.txt", "make dir:./" + sn, "===Dump Save Log Start==="};
+    for (int i = 0; i < 128; ++i)
+        expected.push_back("./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=1C,BE,10," + page_byte(i) +
+                           ",00 in=16384 outfile=" + page_file_name(sn, i, {"x"}) + " >log.txt");
+    expected.insert(expected.end(), {"tar file... please wait about 1 minute", "Dump Log done!!"});
     EXPECT_EQ(message_texts(run.out), expected);
     const Lines lines = stdout_lines(run.out);
     EXPECT_EQ(lines[0], "/dev/sda") << "the device line is plain";
     for (std::size_t k = 1; k < lines.size(); ++k) EXPECT_TRUE(std::regex_search(lines[k], kStamp)) << lines[k];
 
-    // The programs for this machine, and only they, ran: the model, E2 and
-    // 128 page commands, and one SMART query.
-    std::map<std::string, int> programs;
-    for (const auto& line : stdout_lines(read_file(dir.sim_log()))) ++programs[line.substr(0, line.find(' '))];
-    EXPECT_EQ(programs,
-              (std::map<std::string, int>{{fs::path(kPgm).filename(), 130}, {fs::path(kSmart).filename(), 1}}));
-
     // What is left: the folder and the archive, nothing else.
     EXPECT_EQ(dir.leftovers(), (Lines{sn, sn + ".tar.bz2"}));
-    struct stat st;
-    ASSERT_EQ(stat((dir.work() + "/" + sn + ".tar.bz2").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0777u);
+    EXPECT_EQ(fs::status(dir.work() + "/" + sn + ".tar.bz2").permissions(), fs::perms::all);
 
     expect_collection(dir.work() + "/" + sn + ".tar.bz2", sn, true);
 }
@@ -138,44 +112,52 @@ TEST(EndToEnd, IncompleteSaveLogIsWarnedAndAnInterruptStopsOnlyThePageCommand) {
     EXPECT_NE(run.err.find(warning), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("dumplog:"), std::string::npos) << run.err;
 
+    // The interrupted page is only one of those missing: the rest were read and packed.
     const std::string sn = "SNZX41B0C7K2";
-    const Lines texts = message_texts(run.out);
-    const auto start = std::find(texts.begin(), texts.end(), "===Dump Save Log Start===");
-    ASSERT_NE(start, texts.end());
-    EXPECT_EQ(Lines(start + 1, start + 129), page_lines("/dev/sdc", sn));
-    EXPECT_EQ(last(texts), "Dump Log done!!");
+    EXPECT_EQ(last(message_texts(run.out)), "Dump Log done!!");
     EXPECT_EQ(dir.leftovers(), (Lines{sn, sn + ".tar.bz2"}));
-    EXPECT_EQ(fs::file_size(dir.work() + "/" + sn + "/009.raw"), 4096u);
-    EXPECT_FALSE(fs::exists(dir.work() + "/" + sn + "/003.raw"));
 }
 
-TEST(EndToEnd, EmptyTypedLineTakesTheErrorBranch) {
+// Runs that end before a drive is read: an option (no sweep, no program
+// run), an empty typed line (the error branch) and an interrupt at the prompt.
+TEST(EndToEnd, RunsThatEndBeforeADriveIsRead) {
+    struct Case {
+        RunOptions run;
+        int status;
+        std::string err, out_start, out_end;
+    };
     SimWorkdir dir;
-    const auto run = dir.run({.args = {"/dev/sdc"}, .input = "   \n"});  // one argument is ignored
-    EXPECT_EQ(run.status, 0);
-    const Lines lines = stdout_lines(run.out);
-    ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "./" + kPgm + " -l |tee DriveInfo.txt");
-    EXPECT_EQ(Lines(lines.end() - 6, lines.end()),
-              (Lines{" []", "Error: Please specify the drive path",
-                     "if Megarid disk,Please intput Device Path and Port ID:", "-->For example: /dev/sda 8:",
-                     "if none Megarid disk,Please intput Device Path:", "-->For example: /dev/sdc:"}));
-    EXPECT_EQ(dir.leftovers(), Lines{}) << "DriveInfo.txt is deleted, no report is made";
-}
-
-TEST(EndToEnd, InterruptAtThePromptEndsWithStatus1) {
-    SimWorkdir dir;
-    const auto run = dir.run({.keep_input_open = true, .while_running = [&](pid_t pid) {
-                                  ASSERT_TRUE(testing::wait_for_text(dir.stdout_path(), "/dev/sdc:\n ", 10));
-                                  // Once more later, should the first land just before the read began;
-                                  // after the exit it only reaches the unreaped process.
-                                  for (int k = 0; k < 3; ++k) {
-                                      kill(pid, SIGINT);
-                                      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                                  }
-                              }});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dumplog: drive selection failed: interrupted by SIGINT\n");
+    const auto interrupt_at_the_prompt = [&](pid_t pid) {
+        ASSERT_TRUE(testing::wait_for_text(dir.stdout_path(), "/dev/sdc:\n ", 10));
+        // Once more later, should the first land just before the read began;
+        // after the exit it only reaches the unreaped process.
+        for (int k = 0; k < 3; ++k, std::this_thread::sleep_for(std::chrono::milliseconds(200))) kill(pid, SIGINT);
+    };
+    const std::string listing = "./" + kPgm + " -l |tee DriveInfo.txt\n";
+    for (const Case& c : std::vector<Case>{
+             {{.args = {"--version"}}, 0, "", "dumplog ", ""},
+             {{.args = {"--help"}}, 0, "", "usage: dumplog", ""},
+             {{.args = {"/dev/sdc"}, .input = "   \n"},  // one argument is ignored
+              0, "", listing,
+              " []\nError: Please specify the drive path\nif Megarid disk,Please intput Device Path and Port ID:\n"
+              "-->For example: /dev/sda 8:\nif none Megarid disk,Please intput Device Path:\n-->For example: /dev/sdc:\n"},
+             {{.keep_input_open = true, .while_running = interrupt_at_the_prompt}, 1,
+              "dumplog: drive selection failed: interrupted by SIGINT\n", listing, " "},
+         }) {
+        const std::string notes = dir.work() + "/notes.txt";
+        testing::write_file(notes, "x");
+        fs::permissions(notes, fs::perms(0644));
+        fs::remove(dir.sim_log());
+        const auto run = dir.run(c.run);
+        EXPECT_EQ(run.status, c.status) << c.out_start;
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_TRUE(run.out.starts_with(c.out_start) && run.out.ends_with(c.out_end)) << run.out;
+        const bool option = c.out_start != listing;
+        EXPECT_EQ(fs::status(notes).permissions(), option ? fs::perms(0644) : fs::perms::all) << "the sweep";
+        EXPECT_EQ(fs::exists(dir.sim_log()), !option) << "a program ran";
+        // The error branch deletes the listing; an interrupted run stops before it would.
+        EXPECT_EQ(dir.leftovers(), (c.status ? Lines{"DriveInfo.txt", "notes.txt"} : Lines{"notes.txt"}));
+    }
 }
 
 TEST(EndToEnd, OtherFamilyIsRefusedAfterThePermissionSweep) {
@@ -251,7 +233,7 @@ TEST(EndToEnd, KilledRunHoldsTheFolderUntilItsLastCommandEnds) {
         EXPECT_EQ(next.status, 0) << next.err;
         EXPECT_TRUE(next.out.ends_with("] Dump Log done!!\n")) << next.out;
         EXPECT_FALSE(fs::exists(archive + ".part"));
-        if (left.holder == "(sleep") expect_collection(archive, sn, false);  // the other leaves a SMART report
+        expect_collection(archive, sn, false);  // without the SMART report the killed run left
     }
 }
 
@@ -316,22 +298,6 @@ TEST(FetchedArchive, HoldsOneWholeCollection) {
                                                                          fs::path(path).filename().string().find('.'));
         expect_collection(path, sn, word.ends_with("=family"));
     }
-}
-
-TEST(EndToEnd, VersionAndHelpLeaveTheFolderAsItWas) {
-    SimWorkdir dir;
-    const std::string kept = dir.work() + "/notes.txt";
-    testing::write_file(kept, "x");
-    fs::permissions(kept, fs::perms(0644));
-    for (const char* option : {"--version", "--help"}) {
-        const auto run = dir.run({.args = {option}});
-        EXPECT_EQ(run.status, 0) << option;
-        EXPECT_EQ(run.err, "") << option;
-        EXPECT_EQ(run.out.rfind(option == std::string("--version") ? "dumplog " : "usage: dumplog", 0), 0u) << run.out;
-    }
-    EXPECT_EQ(dir.leftovers(), Lines{"notes.txt"});
-    EXPECT_EQ(fs::status(kept).permissions(), fs::perms(0644)) << "no permission sweep";
-    EXPECT_FALSE(fs::exists(dir.sim_log())) << "no program was run";
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(OutputFolderTest, SerialUnfitForAPathIsRefusedBeforeAnythingIsTouched) {
     EXPECT_EQ(host.captured.out(), "");
     EXPECT_EQ(testing::read_file("victim/file"), "x");
 
-    for (const char* fine : {"SN", "SN0000", "SN--", "SNAB.C_D+E-F", "SNab12cd"}) EXPECT_TRUE(is_safe_serial(fine));
+    for (const char* fine : {"SN", "SNAZaz09._+-"}) EXPECT_TRUE(is_safe_serial(fine));
 }
 
 }  // namespace

@@ -80,7 +80,14 @@ int dumplog_KR4KRW(const std::vector<std::string>& args, Host& host) {
         step("drive selection", [&] { error_branch(host); });
         return 0;
     }
-    step("model check", [&] { check_model(state, host); });
+    step("model check", [&] {
+        // Reports a stopped or failed run left of its drive must not be packed
+        // with this one's: the model and E2 reports are written anew, but the
+        // SMART report (family drives only) and the vendor tool's in.txt (only
+        // after a command that worked) may not be.
+        for (const char* earlier : {"SMARTInfo.txt", "in.txt", "SavelogInfo.txt"}) delete_if_present(earlier);
+        check_model(state, host);
+    });
     step("serial number from the E2 report", [&] { read_e2_serial(state, host); });
     step("serial number from the SMART report", [&] { read_smart_serial(state, host); });
     step("output folder", [&] { make_output_folder(state, host); });
