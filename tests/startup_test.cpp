@@ -22,19 +22,15 @@ TEST(StartupTest, ToolForTheMachineName) {
 }
 
 TEST(WorkingFolderTest, NeedsZerboAndNoWriteBitForOthers) {
-    EXPECT_EQ(working_folder_refusal("'/w'", 040755, true), std::nullopt);
-    EXPECT_EQ(working_folder_refusal("'/w'", 040775, true), std::nullopt) << "group-writable is fine";
-    EXPECT_EQ(working_folder_refusal("'/w'", 040700, true), std::nullopt);
-    for (const mode_t open_to_all : {040777, 041777, 040757, 041757}) {
-        const auto refusal = working_folder_refusal("'/w'", open_to_all, true);
-        ASSERT_TRUE(refusal.has_value()) << std::oct << open_to_all;
-        EXPECT_NE(refusal->find("'/w': it is writable by others"), std::string::npos) << *refusal;
-        EXPECT_NE(refusal->find("chmod o-w '/w'"), std::string::npos) << *refusal;
-    }
-    const auto wrong = working_folder_refusal("'/root'", 040700, false);
-    ASSERT_TRUE(wrong.has_value());
-    EXPECT_NE(wrong->find("'/root': it holds no Zerbo folder"), std::string::npos) << *wrong;
-    EXPECT_NE(wrong->find("Zerbo/ and SmartCtl/"), std::string::npos) << *wrong;
+    for (const mode_t fine : {040755, 040775, 040700}) EXPECT_EQ(working_folder_refusal("'/w'", fine, true), std::nullopt);
+    for (const mode_t open_to_all : {040777, 041777, 040757, 041757})
+        EXPECT_NE(working_folder_refusal("'/w'", open_to_all, true).value_or("").find(
+                      "'/w': it is writable by others, who could plant links there that the run would write through; "
+                      "make it private with chmod o-w '/w'"),
+                  std::string::npos)
+            << std::oct << open_to_all;
+    EXPECT_NE(working_folder_refusal("'/root'", 040700, false).value_or("").find("'/root': it holds no Zerbo folder"),
+              std::string::npos);
 }
 
 struct StartUpTest : testing::PhaseTest {
@@ -80,21 +76,15 @@ TEST_F(StartUpTest, SecondRunInTheSameFolderIsRefusedBeforeAnythingNamingWhoHold
 }
 
 TEST_F(StartUpTest, WrongOrOpenFolderIsRefusedBeforeAnything) {
-    EXPECT_NE(refusal().find("it holds no Zerbo folder"), std::string::npos);
     testing::write_file("Zerbo", "a file is no folder");
     EXPECT_NE(refusal().find("it holds no Zerbo folder"), std::string::npos);
     fs::remove("Zerbo");
-
     fs::create_directory("tools");
     fs::create_directory_symlink("tools", "Zerbo");  // a link to a folder counts
     chmod(".", 01777);
     EXPECT_NE(refusal().find("it is writable by others"), std::string::npos);
     EXPECT_TRUE(host.shell.lines.empty()) << "nothing swept, nothing run";
     EXPECT_EQ(host.captured.out(), "");
-
-    chmod(".", 0775);
-    start_up(fresh, host);
-    EXPECT_EQ(host.shell.lines.size(), 1u);
 }
 
 }  // namespace
