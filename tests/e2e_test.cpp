@@ -181,7 +181,8 @@ TEST(EndToEnd, OtherFamilyIsRefusedAfterThePermissionSweep) {
 }
 
 // A run killed with SIGKILL leaves its tar or its vendor tool running. They
-// hold the folder, so the next run is refused until the last of them has ended; killed with them, the run leaves the earlier
+// hold the folder, so the next run is refused and touches nothing until the
+// last of them has ended; killed with them, the run leaves the earlier
 // archive whole, and the next run packs without a leftover.
 TEST(EndToEnd, KilledRunHoldsTheFolderUntilItsLastCommandEnds) {
     SimWorkdir dir;
@@ -208,8 +209,14 @@ TEST(EndToEnd, KilledRunHoldsTheFolderUntilItsLastCommandEnds) {
         };
         EXPECT_EQ(dir.run(left.run).status, 128 + SIGKILL);
 
+        const std::string notes = dir.work() + "/notes.txt", log = read_file(dir.sim_log());
+        testing::write_file(notes, "x");
+        fs::permissions(notes, fs::perms(0644));
         const auto refused = dir.run({.input = "/dev/sdb\n", .name = "-refused"});
         EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(fs::status(notes).permissions(), fs::perms(0644)) << "no sweep";
+        EXPECT_EQ(read_file(dir.sim_log()), log) << "no program started";
+        fs::remove(notes);
         EXPECT_NE(refused.err.find("another run of dumplog is using the working folder '" +
                                    fs::canonical(dir.work()).string() + "', held by pid "),
                   std::string::npos)
