@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Writes the seed inputs of the fuzz targets into tests/fuzz/seeds/:
 # answers of the simulated drive (whole identification dumps and SMART
-# reports; the E2 page cut down to its header and the rows around 04C0), and
-# typed lines such as an operator enters at the drive prompt.
+# reports; the E2 page cut down to its header and the rows around 04C0).
 #
 # usage: scripts/fuzz-seeds.sh SIMBINARY     (e.g. build/sim/dumplog-sim)
 set -euo pipefail
@@ -20,7 +19,7 @@ trap 'rm -rf -- "$work"' EXIT
 cd "$work"
 
 rm -rf -- "$seeds"
-mkdir -p -- "$seeds"/{model_report,e2_report,smart_report,typed_line,list_literal}
+mkdir -p -- "$seeds"/{model_report,e2_report,smart_report}
 
 zerbo() { SIM_NO_SCRATCH=1 ./Zerbo/zerbo64 "$@"; }
 # Header and the rows 04A0..04E0 of an E2 page dump.
@@ -45,15 +44,3 @@ SIM_E2_ROW_TEXT=$'04C0  61 62 09 63  ab\tc\r' zerbo -d /dev/sdc -f vucmd cdb=2D 
 ./SmartCtl/smartctl -a /dev/sde >"$seeds/smart_report/sde-no-serial"
 SIM_SMART_STYLE=sas ./SmartCtl/smartctl -a /dev/sdc >"$seeds/smart_report/sdc-sas"
 SIM_SMART_SERIAL=$'a\tb:c \r' ./SmartCtl/smartctl -a /dev/sdc >"$seeds/smart_report/tab-colon-cr"
-
-printf '/dev/sda 8' >"$seeds/typed_line/port"
-printf '/dev/sdc' >"$seeds/typed_line/plain"
-printf '  /dev/sda   8 \r\n' >"$seeds/typed_line/blanks-crlf"
-printf '\t/dev/sdd\t8\v' >"$seeds/typed_line/tabs"
-zerbo -l | sed -n 3p >"$seeds/typed_line/listing-row"
-
-printf ' /dev/sda 8' >"$seeds/list_literal/two"
-printf '\n/dev/sdc' >"$seeds/list_literal/one"
-printf '|it'"'"'s|say "hi"|both '"'"' and "|back\\slash' >"$seeds/list_literal/quotes"
-printf '\001tab\there\001\r\n\001\000\037\177\303\251' >"$seeds/list_literal/control-bytes"
-printf ',,,' >"$seeds/list_literal/empty-entries"

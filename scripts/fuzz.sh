@@ -30,7 +30,7 @@ cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDe
 cmake --build "$build" -j "$jobs"
 
 reports=../shared/data/smartctl/reports
-targets=(model_report e2_report smart_report typed_line list_literal)
+targets=(model_report e2_report smart_report)
 failed=()
 echo
 for target in "${targets[@]}"; do
