@@ -54,7 +54,7 @@ dist:
 packages: dist
 	@scripts/packages.sh
 
-# Lintian, install, reinstall and removal of the .deb, the .rpm in a scratch root.
+# Lintian, files, processor, install/upgrade/removal, same bytes when packaged again.
 test-packages: packages
 	@scripts/test-packages.sh
 
