@@ -77,12 +77,12 @@ deb=dist/$name
 paths=$(dpkg-deb -c "$deb" | awk '{ sub("^\\.", "", $6); print $6 }')
 state() { local p; for p in $paths; do stat -c '%A %U %G %n' "$p" 2>/dev/null || echo "absent $p"; done; }
 # shellcheck disable=SC2016  # dpkg-query's own ${fields}
-dpkg_install() {  # DEB VERSION: dpkg -i, dpkg -V clean, dumplog --version in an empty folder that stays empty
+dpkg_install() {  # DEB VERSION: dpkg -i, dpkg -V clean, /usr/sbin/dumplog --version in a folder left empty
   local dir; dir=$(mktemp -d "$scratch/run.XXXXXX"); installed=yes
   # Where dpkg.cfg.d leaves manual pages and docs out (slim images), take ours back.
   dpkg --path-include=/usr/share/man/man8/dumplog.8.gz --path-include='/usr/share/doc/dumplog/*' -i "$1" &&
     same "install ok installed $2" dpkg-query -W -f='${Status} ${Version}\n' dumplog && dpkg -V dumplog &&
-    (cd "$dir" && same "dumplog $version" dumplog --version) && [[ -z $(ls -A "$dir") ]]
+    (cd "$dir" && same "dumplog $version" /usr/sbin/dumplog --version) && [[ -z $(ls -A "$dir") ]]
 }
 dpkg_remove() { dpkg -r dumplog && installed=no && ! known && same "$before" state; }
 if known; then
