@@ -54,7 +54,7 @@ dist:
 packages: dist
 	@scripts/packages.sh
 
-# Lintian, install, reinstall and removal of the .deb, the .rpm in a scratch root.
+# Lintian, files, processor, install/upgrade/removal, same bytes when packaged again.
 test-packages: packages
 	@scripts/test-packages.sh
 
@@ -68,8 +68,14 @@ test-sanitize:
 	@$(MAKE) --no-print-directory test BUILD=build-sanitize CMAKE_ARGS="-DDUMPLOG_SANITIZE=ON -DDUMPLOG_WERROR=ON"
 
 # The libFuzzer targets (clang, build-fuzz/), each run for FUZZ_SECONDS seconds.
+fuzz: BUILD = build-fuzz
+fuzz: CMAKE_ARGS += -DCMAKE_CXX_COMPILER=clang++ -DDUMPLOG_FUZZ=ON -DDUMPLOG_TESTS=OFF -DFUZZ_SECONDS=$(FUZZ_SECONDS)
 fuzz:
-	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
+	@scripts/deps.sh clang++=clang cmake=cmake
+	@scripts/deps.sh "$$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-$$(uname -m).a=libclang-rt-$$(clang++ -dumpversion | cut -d. -f1)-dev"
+	@$(CONFIGURE)
+	@cmake --build $(BUILD) -j $(JOBS) $(QUIET_TOOL)
+	@ctest --test-dir $(BUILD) -L fuzz -j $(JOBS) --output-on-failure; status=$$?; cat $(BUILD)/logs/*.result; exit $$status
 
 # The fleet playbook run for real against localhost.
 test-ansible: build
