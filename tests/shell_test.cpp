@@ -30,14 +30,18 @@ TEST(ShellTest, FlushesTheConsoleFirstAndRefusesALineTheShellWouldNotReceiveWhol
     std::fclose(out);
 }
 
-TEST(ShellTest, CommandThatSignalsTheToolEndsTheRun) {
+// A signal that came before a command keeps it from running.
+TEST(ShellTest, CommandThatSignalsTheToolEndsTheRunAndNoneRunsAfterASignal) {
     EXPECT_EQ(testing::in_child([] {
+                  testing::ScratchDir dir;
                   install_interrupt_handlers();
                   testing::CapturedConsole captured;
                   SystemShell shell(captured.console());
-                  return testing::error_of([&] { shell.run("kill -TERM $PPID"); });
+                  const std::string error = testing::error_of([&] { shell.run("kill -TERM $PPID"); });
+                  const std::string next = testing::error_of([&] { shell.run("touch ran"); });
+                  return error + ", " + next + (std::filesystem::exists("ran") ? ", ran" : "");
               }),
-              "interrupted by SIGTERM");
+              "interrupted by SIGTERM, interrupted by SIGTERM");
 }
 
 }  // namespace
