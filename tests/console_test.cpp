@@ -52,7 +52,7 @@ TEST_F(TimestampTest, MidnightAndTheProcessTimeZone) {
 }
 
 TEST_F(ConsoleTest, MessagesAndPlainLinesAreWrittenUnchanged) {
-    testing::CapturedConsole captured("", kSecond + 0.045);
+    testing::CapturedConsole captured("", [] { return kSecond + 0.045; });
     Console& console = captured.console();
     console.MsgOut("Dump Log done!!");
     console.MsgOut("");

@@ -68,5 +68,30 @@ TEST(RunSequenceDeathTest, SignalBetweenPhasesStopsBeforeTheNextOnesFileSteps) {
         ::testing::ExitedWithCode(1), "dumplog: gathering and packaging failed: interrupted by SIGTERM");
 }
 
+// Once every check before "Dump Log done!!" has passed, the archive is whole
+// and on disk: a signal that comes as the line is written changes nothing.
+TEST(RunSequenceTest, SignalAfterTheLastCheckLeavesTheRunDone) {
+    EXPECT_EQ(testing::in_child([] {
+                  testing::ScratchDir dir;
+                  fs::create_directory("Zerbo");
+                  install_interrupt_handlers();
+                  testing::FakeHost host;
+                  host.shell.action = [](const std::string& line) {
+                      if (line.find("cdb=21") != std::string::npos)
+                          testing::write_file("CheckModel.txt", "0000 51-4C  HDX7 1200 x y\n");
+                      if (line.find("cdb=2D") != std::string::npos) testing::write_file("E2.txt", "04C0 00  SN77\n");
+                      if (line.starts_with("tar -jcf "))
+                          testing::write_file(line.substr(9, line.find(' ', 9) - 9), "archive");
+                      return 0;
+                  };
+                  host.on_clock = [&] {
+                      if (host.synced.size() == 3) std::raise(SIGTERM);
+                  };
+                  const int status = run_process({"/dev/sdc", "0"}, host);
+                  return std::to_string(status) + " " + testing::message_texts(host.captured.out()).back();
+              }),
+              "0 Dump Log done!!");
+}
+
 }  // namespace
 }  // namespace dumplog

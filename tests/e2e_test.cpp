@@ -2,10 +2,12 @@
 // natively or (make test-arch) cross-built under a runner. Runs that dump
 // 128 pages take at least 6.4 s each; there are three.
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -287,22 +289,76 @@ TEST(EndToEnd, UnsafeSerialFromTheSmartReportTouchesAndRunsNothing) {
     }
 }
 
-TEST(EndToEnd, KilledRunWhoseVendorToolStillRunsDoesNotHoldTheFolder) {
+// A run killed with SIGKILL leaves its tar or its vendor tool running. They
+// hold the folder, so the next run is refused and touches nothing until the
+// last of them has ended; killed with them, the run leaves the earlier
+// archive whole, and the next run packs without a leftover.
+TEST(EndToEnd, KilledRunHoldsTheFolderUntilItsLastCommandEnds) {
     SimWorkdir dir;
-    pid_t first = 0;
-    auto run = dir.run({.args = {"/dev/sda", "8"}, .env = {{"SIM_SLOW_PAGE", "0:60"}}, .while_running = [&](pid_t pid) {
-                            first = pid;
-                            ASSERT_TRUE(testing::wait_for_text(dir.sim_log(), "cdb=1C,BE,10,00,00", 20));
-                            kill(pid, SIGKILL);  // the tool only; its vendor tool goes on waiting
-                        }});
-    EXPECT_EQ(run.status, 128 + SIGKILL);
-    ASSERT_GT(first, 0);
-    EXPECT_EQ(kill(-first, 0), 0) << "the vendor tool of the killed run still runs";
+    const std::string sn = "SNWD7H2K01PQ", archive = dir.work() + "/" + sn + ".tar.bz2";
+    ASSERT_EQ(dir.run({.input = "/dev/sdb\n"}).status, 0);
+    struct Leftover {
+        RunOptions run;
+        std::string seen_in, seen_text, holder;
+    };
+    const std::vector<Leftover> leftovers{
+        {{.input = "/dev/sdb\n", .env = {{"PATH", dir.path_with_stalling_tar()}}}, archive + ".part", "BZh", "(sleep"},
+        {{.args = {"/dev/sda", "8"}, .env = {{"SIM_SLOW_PAGE", "0:60"}}},
+         dir.sim_log(),
+         "cdb=1C,BE,10,00,00",
+         "(zerbo"},
+    };
+    for (Leftover left : leftovers) {
+        const std::string earlier = read_file(archive);
+        pid_t first = 0;
+        left.run.while_running = [&](pid_t pid) {
+            first = pid;
+            ASSERT_TRUE(testing::wait_for_text(left.seen_in, left.seen_text, 20));
+            kill(pid, SIGKILL);  // the tool only: what it started goes on
+        };
+        EXPECT_EQ(dir.run(left.run).status, 128 + SIGKILL);
 
-    run = dir.run({.input = "/dev/sdb\n", .name = "-next"});
-    kill(-first, SIGKILL);
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(run.out.ends_with("] Dump Log done!!\n")) << run.out;
+        const std::string notes = dir.work() + "/notes.txt", log = read_file(dir.sim_log());
+        testing::write_file(notes, "x");
+        fs::permissions(notes, fs::perms(0644));
+        const auto refused = dir.run({.input = "/dev/sdb\n", .name = "-refused"});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.out, "");
+        EXPECT_NE(refused.err.find("another run of dumplog is using the working folder"), std::string::npos);
+        EXPECT_NE(refused.err.find(", held by pid "), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find(left.holder), std::string::npos) << refused.err;
+        EXPECT_EQ(fs::status(notes).permissions(), fs::perms(0644)) << "no sweep";
+        EXPECT_EQ(read_file(dir.sim_log()), log) << "no program started";
+        fs::remove(notes);
+
+        kill(-first, SIGKILL);  // now the whole group, as a power cut or the OOM killer would
+        const int folder = open(dir.work().c_str(), O_RDONLY | O_DIRECTORY);
+        for (int k = 0; k < 100 && flock(folder, LOCK_EX | LOCK_NB) != 0; ++k)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        close(folder);
+        EXPECT_TRUE(read_file(archive) == earlier) << "the earlier archive is whole";
+
+        const auto next = dir.run({.input = "/dev/sdb\n", .name = "-next"});
+        EXPECT_EQ(next.status, 0) << next.err;
+        EXPECT_TRUE(next.out.ends_with("] Dump Log done!!\n")) << next.out;
+        EXPECT_FALSE(fs::exists(archive + ".part"));
+        if (left.holder == "(sleep") expect_collection(archive, sn, false);  // the other leaves a SMART report
+    }
+}
+
+// Standard output appended to a log at the file-size limit: a refused write,
+// as for a closed pipe, not a death by SIGXFSZ.
+TEST(EndToEnd, ConsoleAtTheFileSizeLimitEndsWithStatus1NotASignal) {
+    SimWorkdir dir;
+    const std::string full = dir.root() + "/full.log", err = dir.root() + "/err.txt";
+    testing::write_file(full, std::string(4096, 'x'));
+    std::string tool;
+    for (const auto& word : testing::tool_under_test().runner) tool += word + " ";
+    tool += testing::tool_under_test().binary;
+    EXPECT_EQ(capture("cd '" + dir.work() + "' && (ulimit -f 1; exec " + tool + " /dev/sdb 0 >>'" + full + "' 2>'" +
+                      err + "'); echo $?"),
+              "1\n");
+    EXPECT_EQ(read_file(err), "dumplog: model check failed: writing to standard output: File too large\n");
 }
 
 TEST(EndToEnd, TermToTheGroupWhilePackingIsAFailedPacking) {
@@ -310,17 +366,16 @@ TEST(EndToEnd, TermToTheGroupWhilePackingIsAFailedPacking) {
     const std::string sn = "SNWD7H2K01PQ";
     const auto run = dir.run(
         {.input = "/dev/sdb\n", .env = {{"PATH", dir.path_with_stalling_tar()}}, .while_running = [&](pid_t group) {
-             const std::string archive = dir.work() + "/" + sn + ".tar.bz2";
-             ASSERT_TRUE(testing::wait_for_text(archive, "BZh", 20));
+             ASSERT_TRUE(testing::wait_for_text(dir.work() + "/" + sn + ".tar.bz2.part", "BZh", 20));
              kill(-group, SIGTERM);  // as when the session's terminal goes away
          }});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(std::regex_search(
         run.err,
-        std::regex("^dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2 " + sn +
+        std::regex("^dumplog: gathering and packaging failed: packing failed: tar -jcf " + sn + ".tar.bz2.part " + sn +
                    "/ (was killed by signal 15|exited with status 143) \\(interrupted by SIGTERM\\); "
                    "the collected files are in ./" +
-                   sn + "; the incomplete " + sn + ".tar.bz2 was removed\n$")))
+                   sn + "; the incomplete " + sn + ".tar.bz2.part was removed\n$")))
         << run.err;
     EXPECT_EQ(last(message_texts(run.out)), "tar file... please wait about 1 minute");
     EXPECT_EQ(dir.leftovers(), Lines{sn});
@@ -335,7 +390,8 @@ TEST(FetchedArchive, HoldsOneWholeCollection) {
     std::istringstream words(named);
     for (std::string word; words >> word;) {
         const std::string path = word.substr(0, word.rfind('='));
-        const std::string sn = fs::path(path).filename().string().substr(0, fs::path(path).filename().string().find('.'));
+        const std::string sn = fs::path(path).filename().string().substr(0,
+                                                                         fs::path(path).filename().string().find('.'));
         expect_collection(path, sn, word.ends_with("=family"));
     }
 }

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,16 @@ struct OutputFolderTest : testing::PhaseTest {
     }
 };
 
-TEST_F(OutputFolderTest, FreshFolder) {
+TEST_F(OutputFolderTest, FreshFolderClosedToOthersWhateverTheUmask) {
     state.DriveSN = "SN0000";
-    make_output_folder(state, host);
-    EXPECT_TRUE(fs::is_directory("SN0000"));
-    EXPECT_EQ(message_texts(host.captured.out()), Lines{"make dir:./SN0000"});
+    for (const mode_t mask : {0, 077}) {
+        const mode_t previous = umask(mask);
+        make_output_folder(state, host);
+        umask(previous);
+        EXPECT_EQ(fs::status("SN0000").permissions(), fs::perms(0755)) << "umask " << std::oct << mask;
+    }
+    EXPECT_EQ(message_texts(host.captured.out()),
+              (Lines{"make dir:./SN0000", "remove dir:./SN0000", "make dir:./SN0000"}));
 }
 
 TEST_F(OutputFolderTest, OldFolderIsReplacedAndLinksInsideAreRemovedAsLinks) {

@@ -57,8 +57,8 @@ TEST_F(PageDumpTest, StalePageFileIsGoneBeforeItsCommandRuns) {
     EXPECT_TRUE(fs::is_directory("SN1234/001.raw"));
 }
 
-TEST_F(PageDumpTest, OtherModelsAreRefusedWithOneMessage) {
-    for (const char* model : {"NULL", "", "qlx22581", "QLX2258", "QLX22583"}) {
+TEST_F(PageDumpTest, OtherModelsAreRefusedWithOneMessageAndNoModelIsWarned) {
+    for (const std::string model : {"NULL", "", "qlx22581", "QLX2258", "QLX22583"}) {
         testing::FakeHost fresh;
         state.ModelName = model;
         dump_pages(state, fresh);
@@ -66,6 +66,8 @@ TEST_F(PageDumpTest, OtherModelsAreRefusedWithOneMessage) {
         EXPECT_TRUE(fresh.pauses.empty());
         EXPECT_EQ(message_texts(fresh.captured.out()),
                   std::vector<std::string>{"Model name is not KR4/KRW,can not down savelog!!"});
+        EXPECT_EQ(fresh.captured.err(), model == "" || model == "NULL" ? std::string(kNoModelWarning) + "\n" : "")
+            << model;
     }
 }
 

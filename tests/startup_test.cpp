@@ -55,20 +55,28 @@ TEST_F(StartUpTest, ChecksAndLocksTheFolderThenSweepsThenChoosesTheTool) {
     // The lock is on the folder itself: another descriptor of it cannot take it.
     const int other = open(fs::current_path().c_str(), O_RDONLY | O_DIRECTORY);
     EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0);
-    EXPECT_NE(fcntl(fresh.workdir.fd(), F_GETFD) & FD_CLOEXEC, 0) << "started programs must not inherit it";
+    EXPECT_EQ(fcntl(fresh.workdir.fd(), F_GETFD) & FD_CLOEXEC, 0) << "every program the run starts holds it too";
     fresh.workdir = FolderLock();
     EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "released with the descriptor";
     close(other);
 }
 
-TEST_F(StartUpTest, SecondRunInTheSameFolderIsRefusedBeforeAnything) {
+TEST_F(StartUpTest, SecondRunInTheSameFolderIsRefusedBeforeAnythingNamingWhoHoldsIt) {
     fs::create_directory("Zerbo");
     RunState first;
     start_up(first, host);
     host.shell.lines.clear();
-    EXPECT_NE(refusal().find("another run of dumplog is using the working folder"), std::string::npos);
+    const std::string reason = refusal();
+    EXPECT_EQ(reason.rfind("another run of dumplog is using the working folder '" + fs::current_path().string() +
+                               "', held by pid " + std::to_string(getpid()) + " (unit_tests, user ",
+                           0),
+              0u)
+        << reason;
     EXPECT_TRUE(host.shell.lines.empty());
     EXPECT_EQ(fresh.workdir.fd(), -1);
+
+    EXPECT_EQ(lock_holders_text({}), "held by a process that could not be named");
+    EXPECT_EQ(lock_holders_text({"a", "b", "c"}), "held by a, b and c");
 }
 
 TEST_F(StartUpTest, WrongOrOpenFolderIsRefusedBeforeAnything) {

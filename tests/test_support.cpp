@@ -7,6 +7,7 @@
 #include <regex>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace dumplog::testing {
@@ -25,12 +26,12 @@ ScratchDir::~ScratchDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
-CapturedConsole::CapturedConsole(std::string input, double clock)
+CapturedConsole::CapturedConsole(std::string input, Console::Clock clock)
     : input_(std::move(input)),
       out_(open_memstream(&out_buf_, &out_len_)),
       err_(open_memstream(&err_buf_, &err_len_)),
       in_(input_.empty() ? std::fopen("/dev/null", "r") : fmemopen(input_.data(), input_.size(), "r")),
-      console_(out_, err_, in_, [clock] { return clock; }) {}
+      console_(out_, err_, in_, std::move(clock)) {}
 
 CapturedConsole::~CapturedConsole() {
     std::fclose(out_);
@@ -56,7 +57,11 @@ int RecordingShell::run_to_end(const std::string& line) {
 }
 
 FakeHost::FakeHost(std::string machine_name, std::string input)
-    : captured(std::move(input)),
+    : captured(std::move(input),
+               [this] {
+                   if (on_clock) on_clock();
+                   return 1764968587.045;
+               }),
       machine(std::move(machine_name)),
       host{captured.console(), shell, [this] { return machine; }, [this](double s) { pauses.push_back(s); },
            [this](int fd) {
@@ -65,6 +70,33 @@ FakeHost::FakeHost(std::string machine_name, std::string input)
            }} {}
 
 PhaseTest::PhaseTest() { state.workdir = FolderLock(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)); }
+
+std::string in_child(const std::function<std::string()>& body) {
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipe_fds[0]);
+        std::string text;
+        try {
+            text = body();
+        } catch (const std::exception& error) {
+            text = std::string("exception: ") + error.what();
+        }
+        const ssize_t ignored = write(pipe_fds[1], text.data(), text.size());
+        (void)ignored;
+        _exit(0);
+    }
+    close(pipe_fds[1]);
+    std::string text;
+    char chunk[4096];
+    for (ssize_t got; (got = read(pipe_fds[0], chunk, sizeof chunk)) > 0;) text.append(chunk, got);
+    close(pipe_fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status)) return "child died: wait status " + std::to_string(status);
+    return text;
+}
 
 void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 

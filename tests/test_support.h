@@ -31,7 +31,8 @@ private:
 /// Console whose stdout and stderr land in strings; stdin from a string.
 class CapturedConsole {
 public:
-    explicit CapturedConsole(std::string input = "", double clock = 1764968587.045);
+    explicit CapturedConsole(
+        std::string input = "", Console::Clock clock = [] { return 1764968587.045; });
     ~CapturedConsole();
     Console& console() { return console_; }
     std::string out();
@@ -68,6 +69,7 @@ struct FakeHost {
     std::vector<double> pauses;
     std::vector<int> synced;              ///< descriptors given to sync_to_disk
     std::function<int(int)> sync_result;  ///< what sync_to_disk returns; 0 when unset
+    std::function<void()> on_clock;       ///< called whenever a message reads the clock
     Host host;
 };
 
@@ -90,6 +92,10 @@ struct PhaseTest : ::testing::Test {
         return {};
     }
 };
+
+/// Runs `body` in a child process, so that a signal flag it sets stays there,
+/// and returns the text the body returned, or how the child died.
+std::string in_child(const std::function<std::string()>& body);
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);

@@ -21,16 +21,24 @@
 namespace dumplog {
 namespace {
 
-// Runs one phase; an error that does not name its step gets this one.
-template <typename Phase>
-void step(const char* name, Phase&& phase) {
+// An error that does not name its step gets this one.
+template <typename Action>
+void named_step(const char* name, Action&& action) {
     try {
-        throw_if_interrupted();
-        phase();
+        action();
     } catch (RunError& error) {
         if (error.step().empty()) error.set_step(name);
         throw;
     }
+}
+
+// Runs one phase, unless a signal has arrived since the last one.
+template <typename Phase>
+void step(const char* name, Phase&& phase) {
+    named_step(name, [&] {
+        throw_if_interrupted();
+        phase();
+    });
 }
 
 void error_branch(Host& host) {
@@ -93,7 +101,9 @@ int run_process(const std::vector<std::string>& args, Host& host) {
             return 0;
         }
         const int status = dumplog_KR4KRW(args, host);
-        step("console output", [&] { host.console.flush(); });
+        // The run's last line is written: a signal now changes nothing, only
+        // a console that refuses what is still buffered does.
+        named_step("console output", [&] { host.console.flush(); });
         return status;
     } catch (const RunError& error) {
         step_name = error.step().empty() ? "run" : error.step();

@@ -21,7 +21,9 @@ extern "C" void note_signal(int sig) {
     if (pending_signal == 0) pending_signal = sig;
 }
 
-extern "C" void ignore_broken_pipe(int) {}
+// A write that the pipe or the file-size limit refuses then fails with EPIPE
+// or EFBIG, and the console reports it.
+extern "C" void ignore_write_signal(int) {}
 
 void install(int sig, void (*handler)(int)) {
     struct sigaction action;
@@ -56,7 +58,8 @@ void interruptible_pause(double seconds) {
 
 void install_interrupt_handlers() {
     for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) install(sig, note_signal);
-    install(SIGPIPE, ignore_broken_pipe);
+    install(SIGPIPE, ignore_write_signal);
+    install(SIGXFSZ, ignore_write_signal);
 }
 
 std::string pending_interrupt() {

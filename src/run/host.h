@@ -29,8 +29,8 @@ std::string host_machine_name();
 /// Sleeps; an interrupt during the sleep ends the run.
 void interruptible_pause(double seconds);
 
-/// SIGINT, SIGQUIT, SIGTERM and SIGHUP set a flag; SIGPIPE becomes a failed
-/// write instead of a silent death. Handlers (not SIG_IGN) are installed so
+/// SIGINT, SIGQUIT, SIGTERM and SIGHUP set a flag; SIGPIPE and SIGXFSZ make
+/// a failed write instead of a silent death. Handlers (not SIG_IGN) are installed so
 /// that the shell's children start with the default dispositions again, and
 /// no handler restarts an interrupted call.
 void install_interrupt_handlers();

@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +25,69 @@ std::string shown_working_folder() {
     return quoted_literal(getcwd(path, sizeof path) ? path : ".");
 }
 
+std::string first_line_of(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The account name of a user id from /etc/passwd (no name service: the
+// static build has none), or the number.
+std::string user_name(uid_t uid) {
+    std::ifstream passwd("/etc/passwd");
+    for (std::string line; std::getline(passwd, line);) {
+        const auto fields = split_at(line, ':');
+        if (fields.size() > 2 && fields[2] == std::to_string(uid)) return fields[0];
+    }
+    return std::to_string(uid);
+}
+
+// Names in a folder; nothing when it cannot be read (a process that ended,
+// or one this user may not look into).
+std::vector<std::string> entries_of(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+        closedir(dir);
+    }
+    return names;
+}
+
+// Every process that holds the flock on the folder, as "pid N (program, user
+// U)": /proc/PID/fdinfo shows the lock on each descriptor of the open file
+// that took it, in the run that took it and in every command that inherited
+// it.
+std::vector<std::string> lock_holders(const struct stat& folder) {
+    std::vector<std::string> holders;
+    for (const std::string& pid : entries_of("/proc")) {
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        const std::string process = "/proc/" + pid;
+        for (const std::string& fd : entries_of(process + "/fd")) {
+            struct stat target;
+            if (stat((process + "/fd/" + fd).c_str(), &target) != 0 || target.st_dev != folder.st_dev ||
+                target.st_ino != folder.st_ino)
+                continue;
+            std::ifstream info(process + "/fdinfo/" + fd);
+            const std::string text((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+            if (text.find(" FLOCK ") == std::string::npos) continue;
+            struct stat owner;
+            const std::string user = stat(process.c_str(), &owner) == 0 ? user_name(owner.st_uid) : "?";
+            holders.push_back("pid " + pid + " (" + first_line_of(process + "/comm") + ", user " + user + ")");
+            break;
+        }
+    }
+    return holders;
+}
+
 }  // namespace
+
+std::string lock_holders_text(const std::vector<std::string>& holders) {
+    if (holders.empty()) return "held by a process that could not be named";
+    std::string text = "held by " + holders[0];
+    for (std::size_t k = 1; k < holders.size(); ++k) text += (k + 1 == holders.size() ? " and " : ", ") + holders[k];
+    return text;
+}
 
 std::optional<std::string> working_folder_refusal(const std::string& folder, mode_t mode, bool holds_zerbo) {
     if (!holds_zerbo)
@@ -41,7 +106,9 @@ std::optional<std::string> working_folder_refusal(const std::string& folder, mod
 
 FolderLock lock_working_folder() {
     const std::string shown = shown_working_folder();
-    FolderLock folder(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // No O_CLOEXEC: every command the run starts holds the lock too, so a
+    // leftover tar or vendor tool of a killed run keeps the next run out.
+    FolderLock folder(open(".", O_RDONLY | O_DIRECTORY));
     if (folder.fd() < 0) throw RunError(system_reason("cannot open the working folder " + shown, errno));
 
     struct stat self, zerbo;
@@ -52,7 +119,8 @@ FolderLock lock_working_folder() {
 
     if (flock(folder.fd(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
-            throw RunError("another run of dumplog is using the working folder " + shown +
+            throw RunError("another run of dumplog is using the working folder " + shown + ", " +
+                           lock_holders_text(lock_holders(self)) +
                            "; wait for it to end (one run per working folder); nothing was changed");
         throw RunError(system_reason("cannot lock the working folder " + shown, errno));
     }

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace dumplog {
 
@@ -18,6 +19,9 @@ inline const char* const kPermissionSweep = "find ./ -type f -exec chmod 777 {} 
 /// open every file of a wrong folder, and others could plant links in a
 /// folder they can write.
 std::optional<std::string> working_folder_refusal(const std::string& folder, mode_t mode, bool holds_zerbo);
+
+/// "held by pid 4242 (tar, user root) and ...", or that no holder could be named.
+std::string lock_holders_text(const std::vector<std::string>& holders);
 
 /// Opens the current folder and checks it; then takes its lock, which no
 /// other run can take until the returned descriptor is closed. Throws

@@ -90,8 +90,10 @@ void remove_folder_tree(const std::string& path) {
     if (ec) throw RunError("cannot remove " + path + ": " + ec.message());
 }
 
-void make_folder(const std::string& path) {
-    if (mkdir(path.c_str(), 0777) != 0) throw RunError(system_reason("cannot make " + path, errno));
+void make_folder(const std::string& path, mode_t mode) {
+    if (mkdir(path.c_str(), mode) != 0) throw RunError(system_reason("cannot make " + path, errno));
+    // The umask may take bits away, and a umask of 0 would leave more.
+    if (chmod(path.c_str(), mode) != 0) throw RunError(system_reason("cannot set the mode of " + path, errno));
 }
 
 }  // namespace dumplog

@@ -2,6 +2,7 @@
 // File steps of the collection. Every refusal of the file system throws
 // RunError naming the path and the system's reason.
 #include <string>
+#include <sys/types.h>
 
 namespace dumplog {
 
@@ -28,7 +29,7 @@ inline void move_if_present(const std::string& file, const std::string& folder) 
 /// Removes a folder and everything in it; links inside are removed as links.
 /// Refuses a path that is itself a symbolic link.
 void remove_folder_tree(const std::string& path);
-/// Creates one folder level with mode 0777 less the umask.
-void make_folder(const std::string& path);
+/// Creates one folder level with exactly `mode`, whatever the umask.
+void make_folder(const std::string& path, mode_t mode);
 
 }  // namespace dumplog

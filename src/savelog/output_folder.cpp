@@ -31,7 +31,10 @@ void make_output_folder(RunState& state, Host& host) {
         remove_folder_tree(folder);
     }
     host.console.MsgOut("make dir:./" + DriveSN);
-    make_folder(folder);
+    // Closed to others while the vendor tool writes pages into it as root: a
+    // link planted under a page's name would be written through. Packing
+    // opens it to all once the pages are in.
+    make_folder(folder, 0755);
 }
 
 }  // namespace dumplog

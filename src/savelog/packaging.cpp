@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <optional>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "query/shell.h"
@@ -16,66 +14,41 @@
 namespace dumplog {
 namespace {
 
-// What identifies the file at a path, to tell whether a command changed it.
-struct FileMark {
-    bool exists = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    timespec mtime{};
-
-    static FileMark of(const std::string& path) {
-        FileMark mark;
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return mark;
-        mark = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim};
-        return mark;
-    }
-    bool same_as(const FileMark& o) const {
-        return exists == o.exists && dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-               mtime.tv_nsec == o.mtime.tv_nsec;
-    }
-};
-
-// Packing did not end well: nothing half-made is left under the archive's
-// name, and the report says where the collected files are.
-[[noreturn]] void fail_packing(const std::string& DriveSN, const std::string& what, const FileMark& before) {
+// Packing did not end well: the unfinished archive goes, an earlier archive
+// stays as it was, and the report says where the collected files are.
+[[noreturn]] void fail_packing(const std::string& DriveSN, const std::string& what, const std::string& unfinished) {
     const std::string archive = DriveSN + ".tar.bz2";
     std::string reason = "packing failed: " + what;
     if (const std::string signal = pending_interrupt(); !signal.empty()) reason += " (interrupted by " + signal + ")";
     reason += "; the collected files are in ./" + DriveSN;
-    const FileMark after = FileMark::of(archive);
-    if (after.exists && !after.same_as(before)) {
+    if (is_regular_file(unfinished)) {
         try {
-            delete_file(archive);
-            reason += "; the incomplete " + archive + " was removed";
+            delete_file(unfinished);
+            reason += "; the incomplete " + unfinished + " was removed";
         } catch (const RunError& error) {
             reason += "; the incomplete archive is left: " + error.reason();
         }
-    } else if (after.exists) {
-        reason += "; " + archive + " is from an earlier run and was left as it was";
     }
+    if (unfinished != archive && is_regular_file(archive)) reason += "; the earlier " + archive + " was left as it was";
     throw RunError(reason);
 }
 
-// Puts the archive and its name in the working folder on disk; what failed,
-// or nothing.
-std::optional<std::string> sync_failure(Host& host, const std::string& archive, int working_folder) {
-    const int fd = open(archive.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return system_reason("cannot open " + archive + " to sync it", errno);
-    const bool synced = host.sync_to_disk(fd) == 0;
-    const int sync_errno = errno;
-    close(fd);
-    if (!synced) return system_reason("cannot sync " + archive + " to disk", sync_errno);
-    if (host.sync_to_disk(working_folder) != 0) return system_reason("cannot sync the working folder to disk", errno);
-    return std::nullopt;
-}
+// An open descriptor of the new archive; it follows the file through its rename.
+struct ArchiveDescriptor {
+    explicit ArchiveDescriptor(const std::string& path) : fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ArchiveDescriptor() {
+        if (fd >= 0) close(fd);
+    }
+    const int fd;
+};
 
 }  // namespace
 
 std::string folder_permissions_command(const std::string& DriveSN) { return "chmod 777 -R ./" + DriveSN + "/"; }
 
-std::string archive_command(const std::string& DriveSN) { return "tar -jcf " + DriveSN + ".tar.bz2 " + DriveSN + "/"; }
+std::string archive_command(const std::string& DriveSN) {
+    return "tar -jcf " + DriveSN + ".tar.bz2.part " + DriveSN + "/";
+}
 
 std::string archive_permissions_command(const std::string& DriveSN) { return "chmod 777 " + DriveSN + ".tar.bz2 "; }
 
@@ -96,16 +69,36 @@ void pack(RunState& state, Host& host) {
     delete_if_present("DriveInfo.txt");
 
     host.console.MsgOut("tar file... please wait about 1 minute");
-    // From here on a signal is judged with the outcome of packing: a tar cut
-    // short, or an archive not yet on disk, is a failed packing.
+    // tar writes beside the archive, and only a whole file synced to disk
+    // takes the archive's name: a run cut short at any moment leaves the
+    // earlier archive or the new one. From here on a signal is judged with
+    // the outcome of packing.
     const std::string archive = DriveSN + ".tar.bz2";
-    const FileMark before = FileMark::of(archive);
+    const std::string part = archive + ".part";
+    delete_if_present(part);  // left by a killed run; the folder lock says nobody writes it now
     const int p = host.shell.run_to_end(archive_command(DriveSN));
     if (p != 0 || !pending_interrupt().empty())
-        fail_packing(DriveSN, archive_command(DriveSN) + " " + describe_wait_status(p), before);
+        fail_packing(DriveSN, archive_command(DriveSN) + " " + describe_wait_status(p), part);
+
+    const ArchiveDescriptor made(part);
+    if (made.fd < 0) fail_packing(DriveSN, system_reason("cannot open " + part + " to sync it", errno), part);
+    if (host.sync_to_disk(made.fd) != 0)
+        fail_packing(DriveSN, system_reason("cannot sync " + part + " to disk", errno), part);
+    if (!pending_interrupt().empty()) fail_packing(DriveSN, "the run was stopped before the archive was done", part);
+    try {
+        rename_file(part, archive);
+    } catch (const RunError& error) {
+        fail_packing(DriveSN, error.reason(), part);
+    }
+
+    // The archive has its name; its mode and the name itself go to disk too
+    // before the run says it is done.
     host.shell.run_to_end(archive_permissions_command(DriveSN));
-    if (!pending_interrupt().empty()) fail_packing(DriveSN, "the run was stopped before the archive was done", before);
-    if (const auto failure = sync_failure(host, archive, state.workdir.fd())) fail_packing(DriveSN, *failure, before);
+    if (host.sync_to_disk(made.fd) != 0)
+        fail_packing(DriveSN, system_reason("cannot sync " + archive + " to disk", errno), archive);
+    if (host.sync_to_disk(state.workdir.fd()) != 0)
+        fail_packing(DriveSN, system_reason("cannot sync the working folder to disk", errno), archive);
+    if (!pending_interrupt().empty()) fail_packing(DriveSN, "the run was stopped before the archive was done", archive);
     host.console.MsgOut("Dump Log done!!");
 }
 

@@ -14,6 +14,8 @@ namespace dumplog {
 void dump_pages(RunState& state, Host& host) {
     if (!is_family_drive(state.ModelName)) {
         host.console.MsgOut("Model name is not KR4/KRW,can not down savelog!!");
+        // A drive that did not answer looks like one of another family.
+        if (state.ModelName.empty() || state.ModelName == "NULL") host.console.warn(kNoModelWarning);
         return;
     }
     const std::string& DriveSN = defined_DriveSN(state);
