@@ -20,7 +20,7 @@ CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/
 QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
 .PHONY: all deps build test demo bench install dist packages test-packages test-arch test-sanitize \
-        test-ansible man-lint fuzz clean
+        test-fleet man-lint fuzz clean
 
 all: build
 
@@ -71,9 +71,9 @@ test-sanitize:
 fuzz:
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) scripts/fuzz.sh
 
-# The fleet playbook run for real against localhost.
-test-ansible: build
-	@contrib/ansible/test.sh $(BUILD)
+# The fleet playbook run for real over ssh against sshd hosts on this machine (root only).
+test-fleet: build
+	@python3 contrib/ansible/test_fleet.py $(BUILD)
 
 # The manual page renders without warnings.
 man-lint:
