@@ -20,7 +20,7 @@ CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/
 QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
 .PHONY: all deps build test demo bench install dist packages test-packages test-arch test-sanitize \
-        test-fleet man-lint fuzz clean
+        test-fleet lint man-lint fuzz clean
 
 all: build
 
@@ -74,6 +74,12 @@ fuzz:
 # The fleet playbook run for real over ssh against sshd hosts on this machine (root only).
 test-fleet: build
 	@python3 contrib/ansible/test_fleet.py $(BUILD)
+
+# ansible-lint (production profile) on the playbook, shellcheck on every shell script.
+lint:
+	@scripts/deps.sh shellcheck=shellcheck ansible-lint=ansible-lint
+	@shellcheck -x .ci/run scripts/*.sh sim/*.sh
+	@ansible-lint -q --profile production contrib/ansible
 
 # The manual page renders without warnings.
 man-lint:
