@@ -279,7 +279,7 @@ def main():
             ("echo", "/dev/sda", "unreachable", "", None, r"127\.0\.83\.9"),
             ("echo", "/dev/sdc", "unreachable", "", None, r"127\.0\.83\.9")])
         leftovers = [p for p in Path("/proc").glob("[0-9]*") if (p / "cmdline").exists()
-                     and (p / "cmdline").read_bytes() == b"sleep\0601\0"]
+                     and (p / "cmdline").read_bytes() == b"sleep\x00601\x00"]
         check(not leftovers, "the timed-out run left no process behind", leftovers)
         rerun = [r for r in rows if r["host"] == "alpha" and r["archive"]]
         check(rerun and rerun[0]["sha256"] != sha_before[rerun[0]["archive"]] and
