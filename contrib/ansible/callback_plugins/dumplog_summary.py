@@ -2,8 +2,8 @@
 # summary.json, one row per inventory host and item of its dumplog_drives, and
 # prints it as a table after the play recap. Ansible loads it by itself from
 # this folder beside the playbook; it needs nothing beyond Python's standard
-# library. collect-drive.yml records each drive it tried as the fact
-# dumplog_row; the archive it fetched is measured here, on the controller.
+# library. collect.yml records the drives it tried as the fact dumplog_rows;
+# the archives it fetched are measured here, on the controller.
 from __future__ import annotations
 
 import csv
@@ -97,8 +97,7 @@ class CallbackModule(CallbackBase):
         self._play = play
 
     def v2_runner_on_ok(self, result):
-        row = result._result.get("ansible_facts", {}).get("dumplog_row")
-        if isinstance(row, dict):
+        for row in result._result.get("ansible_facts", {}).get("dumplog_rows") or []:
             self._records[(result._host.get_name(), int(row["index"]))] = row
 
     def v2_runner_on_failed(self, result, ignore_errors=False):
