@@ -20,7 +20,7 @@ CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/
 QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
 .PHONY: all deps build test demo bench install dist packages test-packages test-arch test-sanitize \
-        test-ansible man-lint fuzz clean
+        test-fleet lint man-lint fuzz clean
 
 all: build
 
@@ -77,9 +77,15 @@ fuzz:
 	@cmake --build $(BUILD) -j $(JOBS) $(QUIET_TOOL)
 	@ctest --test-dir $(BUILD) -L fuzz -j $(JOBS) --output-on-failure; status=$$?; cat $(BUILD)/logs/*.result; exit $$status
 
-# The fleet playbook run for real against localhost.
-test-ansible: build
-	@contrib/ansible/test.sh $(BUILD)
+# The fleet playbook run for real over ssh against sshd hosts on this machine (root only).
+test-fleet: build
+	@python3 contrib/ansible/test_fleet.py $(BUILD)
+
+# ansible-lint (production profile) on the playbook, shellcheck on every shell script.
+lint:
+	@scripts/deps.sh shellcheck=shellcheck ansible-lint=ansible-lint
+	@shellcheck -x .ci/run scripts/*.sh sim/*.sh
+	@ansible-lint -q --profile production contrib/ansible
 
 # The manual page renders without warnings.
 man-lint:

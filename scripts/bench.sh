@@ -17,13 +17,14 @@ echo "bench: working folders under $scratch ($(df --output=fstype "$scratch" | t
 
 printf '%-4s %9s %9s %8s %9s %6s %8s %8s %8s %13s\n' \
   run wall_s floor_s over_% commands syncs sync_ms cpu_ms rss_kib baseline_cpu_ms
+# shellcheck disable=SC2154  # the probe file sourced in the loop sets the run's figures
 for n in $(seq 1 "$runs"); do
   work="$scratch/run-$n"
   "$(dirname "$0")/../sim/lay-out-workdir.sh" "$work" "$build/sim/dumplog-sim"
   start=$EPOCHREALTIME
   (cd "$work" && DUMPLOG_PROBE_OUT="$scratch/probe.txt" LD_PRELOAD="$probe" "$build/dumplog" /dev/sda 8 >/dev/null)
   end=$EPOCHREALTIME
-  # shellcheck disable=SC1090
+  # shellcheck source=/dev/null  # written by the probe: commands, command_seconds, cpu_seconds, ...
   source "$scratch/probe.txt"
   baseline=$("$build/bench/dumplog_spawn_baseline" "$commands")
   awk -v n="$n" -v s="$start" -v e="$end" -v c="$command_seconds" -v k="$commands" -v cpu="$cpu_seconds" \

@@ -35,7 +35,7 @@ targets=(
 )
 
 mkdir -p dist build-dist
-stage_root=build-dist/stage
+stage_root="build-dist/stage"
 rm -rf "$stage_root"
 
 for target in "${targets[@]}"; do

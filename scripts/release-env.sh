@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the release scripts (dist.sh, packages.sh): the settings that
 # make a release build give the same bytes every time. Sets $version (from
 # CMakeLists.txt) and exports SOURCE_DATE_EPOCH (as given, else the time of

@@ -289,7 +289,7 @@ TEST(EndToEnd, TermToTheGroupWhilePackingIsAFailedPacking) {
 // "PATH=family" or "PATH=other" words in DUMPLOG_E2E_ARCHIVES.
 TEST(FetchedArchive, HoldsOneWholeCollection) {
     const char* named = std::getenv("DUMPLOG_E2E_ARCHIVES");
-    if (!named) GTEST_SKIP() << "no DUMPLOG_E2E_ARCHIVES: run by the fleet test";
+    if (!named) GTEST_SKIP() << "no DUMPLOG_E2E_ARCHIVES: run by contrib/ansible/test_fleet.py";
     std::istringstream words(named);
     for (std::string word; words >> word;) {
         const std::string path = word.substr(0, word.rfind('='));
