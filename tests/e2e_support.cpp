@@ -37,10 +37,8 @@ const ToolUnderTest& tool_under_test() {
     return tool;
 }
 
-SimWorkdir::SimWorkdir() {
-    std::string pattern = (fs::temp_directory_path() / "dumplog-e2e-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
+SimWorkdir::SimWorkdir() : root_((fs::temp_directory_path() / "dumplog-e2e-XXXXXX").string()) {
+    if (!mkdtemp(root_.data())) throw std::runtime_error("mkdtemp failed");
     work_ = root_ + "/work";
     const std::string layout = std::string("bash '") + LAYOUT_SCRIPT + "' '" + work_ + "' '" + SIM_BIN + "'";
     if (std::system(layout.c_str()) != 0) throw std::runtime_error("cannot lay out " + work_);

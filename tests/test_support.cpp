@@ -12,18 +12,17 @@
 
 namespace dumplog::testing {
 
-ScratchDir::ScratchDir() {
-    previous_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "dumplog-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-    std::filesystem::current_path(path_);
+ScratchDir::ScratchDir()
+    : previous(std::filesystem::current_path()),
+      path((std::filesystem::temp_directory_path() / "dumplog-test-XXXXXX").string()) {
+    if (!mkdtemp(path.data())) throw std::runtime_error("mkdtemp failed");
+    std::filesystem::current_path(path);
 }
 
 ScratchDir::~ScratchDir() {
-    std::filesystem::current_path(previous_);
+    std::filesystem::current_path(previous);
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::remove_all(path, ec);
 }
 
 CapturedConsole::CapturedConsole(std::string input, Console::Clock clock)

@@ -17,15 +17,10 @@
 namespace dumplog::testing {
 
 /// Makes a fresh folder, changes into it, and back and away at the end.
-class ScratchDir {
-public:
+struct ScratchDir {
     ScratchDir();
     ~ScratchDir();
-    const std::string& path() const { return path_; }
-
-private:
-    std::string previous_;
-    std::string path_;
+    std::string previous, path;
 };
 
 /// Console whose stdout and stderr land in strings; stdin from a string.
