@@ -6,13 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "run/host.h"
-#include "run/run_error.h"
 #include "test_support.h"
 
 namespace dumplog {
 namespace {
-
-using testing::error_of;
 
 // In child processes, since the interrupt flag stays set.
 TEST(InterruptTest, EachHandledSignalIsNoticedAndTheFirstOfTwoIsReported) {
@@ -21,7 +18,7 @@ TEST(InterruptTest, EachHandledSignalIsNoticedAndTheFirstOfTwoIsReported) {
                       install_interrupt_handlers();
                       std::raise(first);  // the default would end the process
                       std::raise(first == SIGINT ? SIGTERM : SIGINT);
-                      return error_of(throw_if_interrupted);
+                      return testing::error_of(throw_if_interrupted);
                   }),
                   "interrupted by SIG" + std::string(sigabbrev_np(first)));
     }
@@ -39,7 +36,7 @@ TEST(InterruptTest, PauseSleepsItsTimeAndAnInterruptEndsIt) {
                       std::this_thread::sleep_for(std::chrono::milliseconds(50));
                       pthread_kill(sleeper, SIGINT);
                   }).detach();
-                  return error_of([] { interruptible_pause(5.0); });
+                  return testing::error_of([] { interruptible_pause(5.0); });
               }),
               "interrupted by SIGINT");
 }
