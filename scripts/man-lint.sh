@@ -5,14 +5,12 @@ set -euo pipefail
 page=$(realpath -m -- "${1:-$(dirname "$0")/../doc/dumplog.8}")
 cd "$(dirname "$0")/.."
 scripts/deps.sh mandoc=mandoc groff=groff-base
-[[ -f $page ]] || { echo "man-lint: $page is missing" >&2; exit 1; }
 
 failed=0
 check() {  # NAME COMMAND...: a message on standard error, or a non-zero status, fails
-  local name=$1 output status=0; shift
-  output=$("$@" 2>&1 >/dev/null) || status=$?
-  [[ $status -eq 0 && -z $output ]] && return
-  echo "man-lint: $name (status $status):" && printf '%s\n' "$output" | sed 's/^/  /' && failed=1
+  local output status=0
+  output=$("${@:2}" 2>&1 >/dev/null) || status=$?
+  [[ $status -eq 0 && -z $output ]] || { printf 'man-lint: %s (status %s):\n%s\n' "$1" "$status" "$output"; failed=1; }
 } >&2
 mandoc_lint() { mandoc -Tlint -W warning "$page" >&2; }  # it reports on standard output
 check "mandoc -Tlint -W warning" mandoc_lint

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The end-to-end suite once more for each other processor the tool is built for, with its static cross-built
-# binary under a runner: aarch64 under qemu-aarch64-static; i686 under `setarch i686` where the kernel runs
-# 32-bit x86 programs, else (or with TEST_ARCH_I686=qemu) under qemu-i386-static. The tool must see that machine
-# and pick its programs; the suite and the simulated drive stay native (the tool's commands go through /bin/sh).
+# The end-to-end suite once more for each other processor, its static cross-built tool under a runner that the
+# tool must see as that machine: qemu-aarch64-static; `setarch i686` where the kernel runs 32-bit x86 programs,
+# else (or with TEST_ARCH_I686=qemu) qemu-i386-static. The suite and the simulated drive stay native.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh c++=g++ cmake=cmake /usr/include/gtest/gtest.h=libgtest-dev tar=tar bzip2=bzip2 find=findutils \
@@ -18,10 +17,9 @@ build() {  # FOLDER "TARGET..." CMAKE-ARG...: configured once; its output shown 
     { cat "$dir.log"; echo "test-arch: building $1 failed"; exit 1; } >&2
 }
 echo "test-arch: building the suite, the simulated drive and the static cross binaries"
-cross=(-DDUMPLOG_TESTS=OFF -DDUMPLOG_STATIC=ON -DCMAKE_BUILD_TYPE=Release)
 build native "e2e_tests dumplog-sim"
-build aarch64 dumplog "${cross[@]}" "-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchain-aarch64-linux-gnu.cmake"
-build i686 dumplog "${cross[@]}" "-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchain-i686-linux-gnu.cmake"
+for arch in aarch64 i686; do build $arch dumplog -DDUMPLOG_TESTS=OFF -DDUMPLOG_STATIC=ON -DCMAKE_BUILD_TYPE=Release \
+  "-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchain-$arch-linux-gnu.cmake"; done
 
 # Some kernels cannot execute 32-bit x86 programs at all: a static do-nothing one tells.
 echo 'int main(void) { return 0; }' | i686-linux-gnu-gcc -static -x c -o "$top/i686/probe" -
@@ -31,12 +29,10 @@ if [[ ${TEST_ARCH_I686:-} != qemu ]] && setarch i686 "$top/i686/probe" 2>/dev/nu
 failed=()
 for run in "aarch64|qemu-aarch64-static|ARM aarch64" "i686|$i686|Intel 80386"; do
   IFS='|' read -r arch runner processor <<<"$run"
-  binary=$PWD/$top/$arch/dumplog info=$(file -b "$top/$arch/dumplog")
+  info=$(file -b "$top/$arch/dumplog")
   echo; echo "== $arch under $runner: $info"
-  if [[ $info != *"$processor, "*"statically linked"* ]]; then
-    echo "test-arch: $arch: not a static $processor program" >&2; failed+=("$arch"); continue
-  fi
-  DUMPLOG_E2E_TOOL=$binary DUMPLOG_E2E_RUNNER=$runner DUMPLOG_E2E_MACHINE=$arch \
+  [[ $info == *"$processor, "*"statically linked"* ]] || { failed+=("$arch (not a static $processor program)"); continue; }
+  DUMPLOG_E2E_TOOL=$PWD/$top/$arch/dumplog DUMPLOG_E2E_RUNNER=$runner DUMPLOG_E2E_MACHINE=$arch \
     ctest --test-dir "$top/native" -R '^EndToEnd\.' -j "${JOBS:-2}" --output-on-failure || failed+=("$arch")
 done
 echo

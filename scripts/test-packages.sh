@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Checks the packages in dist/ as a packager would: lintian clean; the files, owners and modes; the processor
-# each names and the bundle's static binary for it; install, upgrade and removal leave nothing (the .rpm in a
-# scratch root, the .deb of this machine on the machine); packaged again from a copy of the sources elsewhere,
-# the same bytes. Prints PASS/FAIL per check, exits non-zero when one failed. Run as root.
+# The packages in dist/ as a packager sees them: lintian clean; files, owners, modes; the processor each names
+# and the bundle's static binary for it; install, upgrade and removal leave nothing (the .rpm in a scratch root,
+# this machine's .deb on the machine); the same bytes when packaged again elsewhere. Run as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [[ $(id -u) -eq 0 ]] || { echo "test-packages: run as root: it installs and removes the .deb" >&2; exit 2; }
