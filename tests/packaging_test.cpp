@@ -84,10 +84,12 @@ TEST_F(PackagingTest, FailedUnsyncedOrStoppedArchiveIsAFailedPacking) {
     const std::string tar = "packing failed: tar -jcf SN1.tar.bz2.part SN1/ exited with status ";
     const std::string stop = "packing failed: the run was stopped before the archive was done (interrupted by SIGTERM)";
     const std::string no_sync = "packing failed: cannot sync ", eio = " to disk: Input/output error";
-    // The event: tar's "exit N", "EIO sync N" or "TERM sync N" at the N-th sync, or "TERM " and a command's start.
+    // The event: tar's "exit N" or "kill" (by SIGTERM), "EIO sync N" or "TERM sync N" at the N-th sync, or "TERM "
+    // and a command's start.
     for (const auto& [event, reason] : std::vector<std::pair<std::string, std::string>>{
              {"exit 2", tar + "2" + before_rename},
              {"exit 127", tar + "127" + in_folder + kept},
+             {"kill", "packing failed: tar -jcf SN1.tar.bz2.part SN1/ was killed by signal 15" + before_rename},
              {"EIO sync 1", no_sync + "SN1.tar.bz2.part" + eio + before_rename},
              {"EIO sync 2", no_sync + "SN1.tar.bz2" + eio + after_rename},
              {"EIO sync 3", no_sync + "the working folder" + eio + after_rename},
@@ -103,9 +105,9 @@ TEST_F(PackagingTest, FailedUnsyncedOrStoppedArchiveIsAFailedPacking) {
             host.shell.action = [&](const std::string& line) {
                 if (event.starts_with("TERM ") && line.starts_with(event.substr(5))) std::raise(SIGTERM);
                 if (!line.starts_with("tar ")) return 0;
-                const int status = event.starts_with("exit ") ? std::stoi(event.substr(5)) : 0;
-                if (status != 127) write_file("SN1.tar.bz2.part", "archive");  // 127: tar was not found
-                return status << 8;
+                const int status = event.starts_with("exit ") ? std::stoi(event.substr(5)) << 8 : event == "kill" ? 15 : 0;
+                if (status != 127 << 8) write_file("SN1.tar.bz2.part", "archive");  // 127: tar was not found
+                return status;
             };
             host.sync_result = [&](int) {
                 const std::string sync = "sync " + std::to_string(host.synced.size());
