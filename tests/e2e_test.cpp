@@ -1,6 +1,6 @@
 // The built tool against the simulated drive, in scratch working folders,
 // natively or (make test-arch) cross-built under a runner. Runs that dump
-// 128 pages take at least 6.4 s each; there are three.
+// 128 pages take at least 6.4 s each; there are two.
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
