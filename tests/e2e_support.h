@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "test_support.h"
+
 namespace dumplog::testing {
 
 /// The tool the suite runs: the one built beside it on this host, or, for
@@ -40,22 +42,18 @@ struct RunOptions {
 class SimWorkdir {
 public:
     SimWorkdir();
-    ~SimWorkdir();
     const std::string& root() const { return root_; }  ///< scratch area beside the working folder
     const std::string& work() const { return work_; }  ///< the working folder
     std::string sim_log() const { return root_ + "/sim.log"; }
     /// Where a run's standard output goes while it runs.
     std::string stdout_path(const std::string& name = "") const { return root_ + "/stdout" + name + ".txt"; }
     RunResult run(const RunOptions& options) const;
-    /// PATH with a tar in front that writes a few bytes of the archive and
-    /// then waits, so that a test can stop a run while it packs.
-    std::string path_with_stalling_tar() const;
     /// Entries of the working folder other than Zerbo and SmartCtl, sorted.
     std::vector<std::string> leftovers() const;
 
 private:
-    std::string root_;
-    std::string work_;
+    ScratchDir scratch_;  ///< the test's own working folder too, for as long as it runs
+    std::string root_, work_;
 };
 
 /// Waits up to `seconds` for `path` to contain `text`.
