@@ -22,16 +22,11 @@ namespace fs = std::filesystem;
 const ToolUnderTest& tool_under_test() {
     static const ToolUnderTest tool = [] {
         const auto env = [](const char* name) { return std::string(std::getenv(name) ? std::getenv(name) : ""); };
-        ToolUnderTest t{env("DUMPLOG_E2E_TOOL"), {}, env("DUMPLOG_E2E_MACHINE")};
+        ToolUnderTest t{env("DUMPLOG_E2E_TOOL"), env("DUMPLOG_E2E_MACHINE")};
         if (t.binary.empty()) t.binary = DUMPLOG_BIN;
         if (t.machine.empty()) t.machine = host_machine_name();
         std::istringstream words(env("DUMPLOG_E2E_RUNNER"));
         for (std::string word; words >> word;) t.runner.push_back(word);
-        // Found now, so that a test may run the tool with a PATH of its own.
-        if (!t.runner.empty() && t.runner[0].find('/') == std::string::npos) {
-            const std::string found = capture("command -v " + t.runner[0]);
-            if (!found.empty()) t.runner[0] = found.substr(0, found.find('\n'));
-        }
         return t;
     }();
     return tool;

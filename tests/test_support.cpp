@@ -13,26 +13,24 @@
 
 namespace dumplog::testing {
 
-ScratchDir::ScratchDir()
-    : previous(std::filesystem::current_path()),
-      path((std::filesystem::temp_directory_path() / "dumplog-test-XXXXXX").string()) {
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() : previous(fs::current_path()), path(fs::temp_directory_path() / "dumplog-test-XXXXXX") {
     if (!mkdtemp(path.data())) throw std::runtime_error("mkdtemp failed");
-    std::filesystem::current_path(path);
+    fs::current_path(path);
 }
 
 ScratchDir::~ScratchDir() {
-    std::filesystem::current_path(previous);
+    fs::current_path(previous);
     std::error_code ec;
-    std::filesystem::remove_all(path, ec);
+    fs::remove_all(path, ec);
 }
 
-namespace {
 // The whole of a temporary file, read through a descriptor of its own.
-std::string contents(std::FILE* file) {
+static std::string contents(std::FILE* file) {
     std::fflush(file);
     return read_file("/proc/self/fd/" + std::to_string(fileno(file)));
 }
-}  // namespace
 
 CapturedConsole::CapturedConsole(const std::string& input, Console::Clock clock)
     : in_(std::tmpfile()), out_(std::tmpfile()), err_(std::tmpfile()), console_(out_, err_, in_, std::move(clock)) {
@@ -108,8 +106,7 @@ std::vector<std::string> message_texts(const std::string& out) {
     std::vector<std::string> texts;
     static const std::regex stamp(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )");
     std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        texts.push_back(std::regex_search(line, stamp) ? line.substr(26) : line);
+    for (std::string line; std::getline(lines, line);) texts.push_back(std::regex_replace(line, stamp, ""));
     return texts;
 }
 
