@@ -22,32 +22,20 @@ namespace fs = std::filesystem;
 const ToolUnderTest& tool_under_test() {
     static const ToolUnderTest tool = [] {
         const auto env = [](const char* name) { return std::string(std::getenv(name) ? std::getenv(name) : ""); };
-        ToolUnderTest t{env("DUMPLOG_E2E_TOOL"), {}, env("DUMPLOG_E2E_MACHINE")};
+        ToolUnderTest t{env("DUMPLOG_E2E_TOOL"), env("DUMPLOG_E2E_MACHINE")};
         if (t.binary.empty()) t.binary = DUMPLOG_BIN;
         if (t.machine.empty()) t.machine = host_machine_name();
         std::istringstream words(env("DUMPLOG_E2E_RUNNER"));
         for (std::string word; words >> word;) t.runner.push_back(word);
-        // Found now, so that a test may run the tool with a PATH of its own.
-        if (!t.runner.empty() && t.runner[0].find('/') == std::string::npos) {
-            const std::string found = capture("command -v " + t.runner[0]);
-            if (!found.empty()) t.runner[0] = found.substr(0, found.find('\n'));
-        }
         return t;
     }();
     return tool;
 }
 
-SimWorkdir::SimWorkdir() : root_((fs::temp_directory_path() / "dumplog-e2e-XXXXXX").string()) {
-    if (!mkdtemp(root_.data())) throw std::runtime_error("mkdtemp failed");
-    work_ = root_ + "/work";
+SimWorkdir::SimWorkdir() : root_(scratch_.path), work_(root_ + "/work") {
     const std::string layout = std::string("bash '") + LAYOUT_SCRIPT + "' '" + work_ + "' '" + SIM_BIN + "'";
     if (std::system(layout.c_str()) != 0) throw std::runtime_error("cannot lay out " + work_);
     fs::permissions(work_, fs::perms(0755));  // whatever the umask: the tool refuses a folder others can write
-}
-
-SimWorkdir::~SimWorkdir() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
 }
 
 RunResult SimWorkdir::run(const RunOptions& options) const {
@@ -65,10 +53,8 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
         dup2(input[0], 0);
         close(input[0]);
         close(input[1]);
-        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
+        dup2(open(out_path.c_str(), O_WRONLY), 1);
+        dup2(open(err_path.c_str(), O_WRONLY), 2);
         setenv("SIM_LOG", sim_log().c_str(), 1);
         for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
         if (chdir(work_.c_str()) != 0) _exit(126);
@@ -92,19 +78,7 @@ RunResult SimWorkdir::run(const RunOptions& options) const {
     waitpid(pid, &status, 0);
     if (options.keep_input_open) close(input[1]);
 
-    RunResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    return result;
-}
-
-std::string SimWorkdir::path_with_stalling_tar() const {
-    const std::string bin = root_ + "/stalling";
-    fs::create_directories(bin);
-    write_file(bin + "/tar", "#!/bin/sh\n# tar -jcf ARCHIVE FOLDER/\nprintf 'BZh9' >\"$2\"\nexec sleep 60\n");
-    fs::permissions(bin + "/tar", fs::perms(0755));
-    return bin + ":" + std::getenv("PATH");
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(out_path), read_file(err_path)};
 }
 
 std::vector<std::string> SimWorkdir::leftovers() const {
@@ -128,12 +102,9 @@ bool wait_for_text(const std::string& path, const std::string& text, double seco
 
 std::string capture(const std::string& command) {
     std::string text;
-    if (std::FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        std::size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, got);
-        pclose(pipe);
-    }
+    std::FILE* pipe = popen(command.c_str(), "r");
+    for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) text += char(c);
+    if (pipe) pclose(pipe);
     return text;
 }
 

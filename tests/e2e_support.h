@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "test_support.h"
+
 namespace dumplog::testing {
 
 /// The tool the suite runs: the one built beside it on this host, or, for
@@ -15,16 +17,14 @@ namespace dumplog::testing {
 ///   DUMPLOG_E2E_RUNNER   words put in front of it (qemu-aarch64-static, setarch i686)
 ///   DUMPLOG_E2E_MACHINE  the machine name the tool will see (aarch64, i686)
 struct ToolUnderTest {
-    std::string binary;
+    std::string binary, machine;
     std::vector<std::string> runner;
-    std::string machine;
 };
 const ToolUnderTest& tool_under_test();
 
 struct RunResult {
     int status = -1;  ///< exit status, or 128 + signal number
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 struct RunOptions {
@@ -32,35 +32,26 @@ struct RunOptions {
     std::string input;
     std::vector<std::pair<std::string, std::string>> env;
     bool keep_input_open = false;     ///< stdin stays open until the run ends
-    /// Called while the run goes on, with its pid (also its process group).
-    std::function<void(pid_t)> while_running;
+    std::function<void(pid_t)> while_running;  ///< called during the run with its pid (also its group)
     std::string name;  ///< tells apart the output files of runs that overlap
 };
 
 class SimWorkdir {
 public:
     SimWorkdir();
-    ~SimWorkdir();
     const std::string& root() const { return root_; }  ///< scratch area beside the working folder
     const std::string& work() const { return work_; }  ///< the working folder
     std::string sim_log() const { return root_ + "/sim.log"; }
-    /// Where a run's standard output goes while it runs.
     std::string stdout_path(const std::string& name = "") const { return root_ + "/stdout" + name + ".txt"; }
     RunResult run(const RunOptions& options) const;
-    /// PATH with a tar in front that writes a few bytes of the archive and
-    /// then waits, so that a test can stop a run while it packs.
-    std::string path_with_stalling_tar() const;
-    /// Entries of the working folder other than Zerbo and SmartCtl, sorted.
-    std::vector<std::string> leftovers() const;
+    std::vector<std::string> leftovers() const;  ///< entries of work() but Zerbo and SmartCtl, sorted
 
 private:
-    std::string root_;
-    std::string work_;
+    ScratchDir scratch_;  ///< the test's own working folder too, for as long as it runs
+    std::string root_, work_;
 };
 
-/// Waits up to `seconds` for `path` to contain `text`.
-bool wait_for_text(const std::string& path, const std::string& text, double seconds);
-/// Output of a shell command.
-std::string capture(const std::string& command);
+bool wait_for_text(const std::string& path, const std::string& text, double seconds);  ///< false on timeout
+std::string capture(const std::string& command);  ///< a shell command's standard output
 
 }  // namespace dumplog::testing

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -12,43 +13,37 @@
 
 namespace dumplog::testing {
 
-ScratchDir::ScratchDir()
-    : previous(std::filesystem::current_path()),
-      path((std::filesystem::temp_directory_path() / "dumplog-test-XXXXXX").string()) {
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() : previous(fs::current_path()), path(fs::temp_directory_path() / "dumplog-test-XXXXXX") {
     if (!mkdtemp(path.data())) throw std::runtime_error("mkdtemp failed");
-    std::filesystem::current_path(path);
+    fs::current_path(path);
 }
 
 ScratchDir::~ScratchDir() {
-    std::filesystem::current_path(previous);
+    fs::current_path(previous);
     std::error_code ec;
-    std::filesystem::remove_all(path, ec);
+    fs::remove_all(path, ec);
 }
 
-CapturedConsole::CapturedConsole(std::string input, Console::Clock clock)
-    : input_(std::move(input)),
-      out_(open_memstream(&out_buf_, &out_len_)),
-      err_(open_memstream(&err_buf_, &err_len_)),
-      in_(input_.empty() ? std::fopen("/dev/null", "r") : fmemopen(input_.data(), input_.size(), "r")),
-      console_(out_, err_, in_, std::move(clock)) {}
+// The whole of a temporary file, read through a descriptor of its own.
+static std::string contents(std::FILE* file) {
+    std::fflush(file);
+    return read_file("/proc/self/fd/" + std::to_string(fileno(file)));
+}
+
+CapturedConsole::CapturedConsole(const std::string& input, Console::Clock clock)
+    : in_(std::tmpfile()), out_(std::tmpfile()), err_(std::tmpfile()), console_(out_, err_, in_, std::move(clock)) {
+    std::fwrite(input.data(), 1, input.size(), in_);
+    std::rewind(in_);
+}
 
 CapturedConsole::~CapturedConsole() {
-    std::fclose(out_);
-    std::fclose(err_);
-    std::fclose(in_);
-    std::free(out_buf_);
-    std::free(err_buf_);
+    for (std::FILE* file : {in_, out_, err_}) std::fclose(file);
 }
 
-std::string CapturedConsole::out() {
-    std::fflush(out_);
-    return std::string(out_buf_, out_len_);
-}
-
-std::string CapturedConsole::err() {
-    std::fflush(err_);
-    return std::string(err_buf_, err_len_);
-}
+std::string CapturedConsole::out() { return contents(out_); }
+std::string CapturedConsole::err() { return contents(err_); }
 
 int RecordingShell::run_to_end(const std::string& line) {
     lines.push_back(line);
@@ -80,48 +75,38 @@ std::string error_of(const std::function<void()>& action) {
 }
 
 std::string in_child(const std::function<std::string()>& body) {
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) throw std::runtime_error("pipe");
+    std::FILE* text = std::tmpfile();
     std::fflush(nullptr);  // or the child writes the parent's buffered output too
     const pid_t pid = fork();
     if (pid == 0) {
-        close(pipe_fds[0]);
-        std::string text;
         try {
-            text = body();
+            const std::string returned = body();
+            std::fwrite(returned.data(), 1, returned.size(), text);
         } catch (const std::exception& error) {
-            text = std::string("exception: ") + error.what();
+            std::fprintf(text, "exception: %s", error.what());
         }
-        const ssize_t ignored = write(pipe_fds[1], text.data(), text.size());
-        (void)ignored;
+        std::fflush(text);
         _exit(0);
     }
-    close(pipe_fds[1]);
-    std::string text;
-    char chunk[4096];
-    for (ssize_t got; (got = read(pipe_fds[0], chunk, sizeof chunk)) > 0;) text.append(chunk, got);
-    close(pipe_fds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    if (!WIFEXITED(status)) return "child died: wait status " + std::to_string(status);
-    return text;
+    const std::string result = WIFEXITED(status) ? contents(text) : "child died: wait status " + std::to_string(status);
+    std::fclose(text);
+    return result;
 }
 
 void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::vector<std::string> message_texts(const std::string& out) {
     std::vector<std::string> texts;
     static const std::regex stamp(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\] )");
     std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);)
-        texts.push_back(std::regex_search(line, stamp) ? line.substr(26) : line);
+    for (std::string line; std::getline(lines, line);) texts.push_back(std::regex_replace(line, stamp, ""));
     return texts;
 }
 

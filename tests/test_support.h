@@ -1,6 +1,6 @@
 #pragma once
-// Doubles for the host: a console on memory streams with a held clock, a
-// shell that records command lines, and a scratch folder to work in.
+// Doubles for the host (a captured console with a held clock, a shell that
+// records command lines) and a scratch folder to work in.
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -16,32 +16,25 @@
 
 namespace dumplog::testing {
 
-/// Makes a fresh folder, changes into it, and back and away at the end.
+/// A fresh folder to work in, left and removed at the end.
 struct ScratchDir {
     ScratchDir();
     ~ScratchDir();
     std::string previous, path;
 };
 
-/// Console whose stdout and stderr land in strings; stdin from a string.
+/// Console on temporary files: stdin holds `input`, stdout and stderr are read back.
 class CapturedConsole {
 public:
     explicit CapturedConsole(
-        std::string input = "", Console::Clock clock = [] { return 1764968587.045; });
+        const std::string& input = "", Console::Clock clock = [] { return 1764968587.045; });
     ~CapturedConsole();
     Console& console() { return console_; }
     std::string out();
     std::string err();
 
 private:
-    char* out_buf_ = nullptr;
-    std::size_t out_len_ = 0;
-    char* err_buf_ = nullptr;
-    std::size_t err_len_ = 0;
-    std::string input_;
-    std::FILE* out_;
-    std::FILE* err_;
-    std::FILE* in_;
+    std::FILE *in_, *out_, *err_;
     Console console_;
 };
 
@@ -53,8 +46,7 @@ public:
     std::function<int(const std::string&)> action;
 };
 
-/// A host of a captured console and a recording shell, with a held machine
-/// name and a pause that only counts. Passes for a Host wherever one is due.
+/// A Host of the doubles above, a held machine name and pauses that only count.
 struct FakeHost {
     explicit FakeHost(std::string machine = "x86_64", std::string input = "");
     operator Host&() { return host; }
@@ -81,8 +73,8 @@ struct PhaseTest : ::testing::Test {
     std::string error_of(const std::function<void()>& phase) { return testing::error_of(phase); }
 };
 
-/// Runs `body` in a child process, so that a signal flag it sets stays there,
-/// and returns the text the body returned, or how the child died.
+/// Runs `body` in a child process, so that a signal flag it sets stays there;
+/// gives back the text it returned, or how the child died.
 std::string in_child(const std::function<std::string()>& body);
 
 void write_file(const std::string& path, const std::string& bytes);
