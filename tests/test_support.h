@@ -39,8 +39,7 @@ private:
 };
 
 /// Records every line; an optional action stands in for the command's effect.
-class RecordingShell : public Shell {
-public:
+struct RecordingShell : Shell {
     int run_to_end(const std::string& line) override;
     std::vector<std::string> lines;
     std::function<int(const std::string&)> action;
