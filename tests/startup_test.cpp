@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -35,10 +36,12 @@ TEST_F(StartUpTest, FirstRunLocksSweepsAndChoosesTheToolASecondIsRefusedNamingTh
     EXPECT_EQ(fcntl(fresh.workdir.fd(), F_GETFD) & FD_CLOEXEC, 0) << "every program the run starts holds the lock too";
 
     RunState second;
+    prctl(PR_SET_NAME, "a\x1b]0;b\a\r");  // a holder named to write to the terminal
     const std::string reason = error_of([&] { start_up(second, host); });
+    prctl(PR_SET_NAME, "unit_tests");
     EXPECT_TRUE(reason.starts_with("another run of dumplog is using the working folder '" +
                                    fs::current_path().string() + "', held by pid " + std::to_string(getpid()) +
-                                   " (unit_tests, user "))
+                                   " ('a\\x1b]0;b\\x07\\r', user "))
         << reason;
     EXPECT_EQ(host.shell.lines.size(), 1u) << "refused before anything";
     fresh.workdir = FolderLock();

@@ -25,11 +25,13 @@ std::string shown_working_folder() {
     return quoted_literal(getcwd(path, sizeof path) ? path : ".");
 }
 
-std::string first_line_of(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
+// A process's name as its owner set it, quoted: it may hold any byte but
+// NUL, and it goes to root's terminal.
+std::string process_name(const std::string& process) {
+    std::ifstream in(process + "/comm", std::ios::binary);
+    std::string name((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (name.ends_with('\n')) name.pop_back();
+    return quoted_literal(name);
 }
 
 // The account name of a user id from /etc/passwd (no name service: the
@@ -73,7 +75,7 @@ std::vector<std::string> lock_holders(const struct stat& folder) {
             if (text.find(" FLOCK ") == std::string::npos) continue;
             struct stat owner;
             const std::string user = stat(process.c_str(), &owner) == 0 ? user_name(owner.st_uid) : "?";
-            holders.push_back("pid " + pid + " (" + first_line_of(process + "/comm") + ", user " + user + ")");
+            holders.push_back("pid " + pid + " (" + process_name(process) + ", user " + user + ")");
             break;
         }
     }
@@ -117,14 +119,13 @@ FolderLock lock_working_folder() {
     const bool holds_zerbo = fstatat(folder.fd(), "Zerbo", &zerbo, 0) == 0 && S_ISDIR(zerbo.st_mode);
     if (auto refusal = working_folder_refusal(shown, self.st_mode, holds_zerbo)) throw RunError(*refusal);
 
-    if (flock(folder.fd(), LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            throw RunError("another run of dumplog is using the working folder " + shown + ", " +
-                           lock_holders_text(lock_holders(self)) +
-                           "; wait for it to end (one run per working folder); nothing was changed");
-        throw RunError(system_reason("cannot lock the working folder " + shown, errno));
-    }
-    return folder;
+    if (flock(folder.fd(), LOCK_EX | LOCK_NB) == 0) return folder;
+    if (errno != EWOULDBLOCK) throw RunError(system_reason("cannot lock the working folder " + shown, errno));
+    const auto holders = lock_holders(self);
+    // Nobody found: the last holder may have ended since the first try.
+    if (holders.empty() && flock(folder.fd(), LOCK_EX | LOCK_NB) == 0) return folder;
+    throw RunError("another run of dumplog is using the working folder " + shown + ", " + lock_holders_text(holders) +
+                   "; wait for it to end (one run per working folder); nothing was changed");
 }
 
 std::string choose_pgm(const std::string& machine) {

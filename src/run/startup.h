@@ -20,7 +20,7 @@ inline const char* const kPermissionSweep = "find ./ -type f -exec chmod 777 {} 
 /// folder they can write.
 std::optional<std::string> working_folder_refusal(const std::string& folder, mode_t mode, bool holds_zerbo);
 
-/// "held by pid 4242 (tar, user root) and ...", or that no holder could be named.
+/// "held by pid 4242 ('tar', user root) and ...", or that no holder could be named.
 std::string lock_holders_text(const std::vector<std::string>& holders);
 
 /// Opens the current folder and checks it; then takes its lock, which no
