@@ -61,7 +61,7 @@ TEST_F(OutputFolderTest, UnsetOrUnfitSerialIsRefusedBeforeAnythingIsTouched) {
     write_file("victim/file", "x");
     for (const std::string& serial :
          std::vector<std::string>{"SN/../victim", "SN/tmp", "SN;rm -rf x", "SN$(id)", "SN***REMOVED***", "SNa\tb",
-                                  std::string("SN\0x", 4), "SN\xc3\xa9"}) {
+                                  std::string("SN\0x", 4), "SN\xc3\xa9", "SN" + std::string(241, '0')}) {
         state.DriveSN = serial;
         EXPECT_NE(run_expecting_error().find("refusing serial number"), std::string::npos) << serial;
     }
@@ -70,6 +70,8 @@ TEST_F(OutputFolderTest, UnsetOrUnfitSerialIsRefusedBeforeAnythingIsTouched) {
     EXPECT_EQ(host.captured.out(), "");
     EXPECT_EQ(read_file("victim/file"), "x");
     for (const char* fine : {"SN", "SNAZaz09._+-"}) EXPECT_TRUE(is_safe_serial(fine));
+    state.DriveSN = "SN" + std::string(240, '0');  // the longest whose SN....tar.bz2.part fits in 255 bytes
+    EXPECT_EQ(run_expecting_error(), "no error");
 }
 
 }  // namespace

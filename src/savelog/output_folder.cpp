@@ -24,6 +24,11 @@ void make_output_folder(RunState& state, Host& host) {
         throw RunError("refusing serial number " + quoted_literal(DriveSN) +
                        " from the drive's reports: only letters, digits, '.', '_', '+' and '-' may name the "
                        "output folder; nothing was removed, made or run");
+    if (DriveSN.size() > kLongestDriveSN)
+        throw RunError("refusing serial number " + quoted_literal(DriveSN) + " from the drive's reports: it is " +
+                       std::to_string(DriveSN.size()) + " bytes long, but at most " + std::to_string(kLongestDriveSN) +
+                       " leave room for the archive's name (the serial and .tar.bz2.part in 255 bytes); nothing was "
+                       "removed, made or run");
 
     const std::string folder = "./" + DriveSN;
     if (is_directory(folder)) {
