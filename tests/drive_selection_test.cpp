@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "query/shell.h"
 #include "run/drive_selection.h"
 #include "run/run_error.h"
 #include "run/run_state.h"
@@ -33,7 +34,8 @@ TEST(DriveSelectionTest, TwoArgumentsAreTakenAsTheyAre) {
     EXPECT_EQ(host.captured.out(), "\n");
 }
 
-TEST(DriveSelectionTest, TypedLineAfterTheListingAndEndOfInputIsAnError) {
+// A line longer than any command line may hold is refused once that much is read, even one of blanks only.
+TEST(DriveSelectionTest, TypedLineAfterTheListingEndOfInputAndAnOverlongLineAreErrors) {
     testing::FakeHost host("x86_64", "  /dev/sda   8 \n");
     RunState state;
     state.pgm = "./Zerbo/zerbo64";
@@ -48,6 +50,10 @@ TEST(DriveSelectionTest, TypedLineAfterTheListingAndEndOfInputIsAnError) {
               "-->For example: /dev/sdc:\n"
               " ['/dev/sda', '8']\n");
     EXPECT_THROW(select_drive(state, host, {}), RunError);
+    testing::FakeHost flooded("x86_64", std::string(kLongestCommandLine + 1, ' ') + "/dev/sdb\n");
+    EXPECT_EQ(testing::error_of([&] { select_drive(state, flooded, {}); }),
+              "typed line of more than 131071 bytes is longer than the shell can receive; the rest was not read and "
+              "nothing was run: '" + std::string(200, ' ') + "'...");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,7 @@ TEST(InterruptTest, PauseSleepsItsTimeAndAnInterruptEndsIt) {
                       std::this_thread::sleep_for(std::chrono::milliseconds(50));
                       pthread_kill(sleeper, SIGINT);
                   }).detach();
+                  alarm(2);  // a pause that sleeps on after the interrupt dies of SIGALRM
                   return testing::error_of([] { interruptible_pause(5.0); });
               }),
               "interrupted by SIGINT");

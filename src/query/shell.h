@@ -1,6 +1,7 @@
 #pragma once
 // Every external command of a run goes through one Shell.
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 
 namespace dumplog {
@@ -10,14 +11,25 @@ class Console;
 /// The longest command line the kernel passes to /bin/sh as one argument.
 inline constexpr std::size_t kLongestCommandLine = 131071;
 
+/// The vendor tool's scratch report, written by every command it carries out.
+inline constexpr const char* kVendorScratch = "in.txt";
+
+/// Removes what stands at `name` in the working folder unless it is a
+/// regular file or a folder: a link (never followed), FIFO, socket or device
+/// node planted where a command is about to write would send the output
+/// elsewhere or stall the run. Throws RunError when it cannot be removed.
+void remove_planted(const std::string& name);
+
 class Shell {
 public:
     virtual ~Shell() = default;
     /// Runs the whole line through /bin/sh and waits for it; returns the wait
     /// status as the C library's system() does (never examined by most
     /// callers). A signal that arrived before or while the command ran ends
-    /// the run (RunError) once the command is over.
-    int run(const std::string& line);
+    /// the run (RunError) once the command is over. The files the command
+    /// writes at the top of the working folder are named in `writes`, and
+    /// anything planted there is removed first (remove_planted).
+    int run(const std::string& line, std::initializer_list<const char*> writes = {});
     /// The same, but a signal that arrived while the command ran is left for
     /// the caller to judge together with the status (see pending_interrupt).
     virtual int run_to_end(const std::string& line) = 0;
@@ -35,6 +47,9 @@ public:
 private:
     Console& console_;
 };
+
+/// A line as error reports show it: quoted, and cut after 200 bytes.
+std::string shown_line(const std::string& line);
 
 /// "exited with status N", "was killed by signal N" or "could not be started".
 std::string describe_wait_status(int status);

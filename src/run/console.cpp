@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <unistd.h>
 
@@ -51,7 +50,7 @@ void Console::flush() {
         throw RunError(system_reason("writing to standard output", stream_errno(errno)));
 }
 
-std::optional<std::string> Console::prompt_line() {
+std::optional<std::string> Console::prompt_line(std::size_t longest) {
     const bool terminal = isatty(fileno(in_)) && isatty(fileno(out_));
     if (terminal) {
         flush();
@@ -62,20 +61,15 @@ std::optional<std::string> Console::prompt_line() {
         flush();
     }
 
-    char* buffer = nullptr;
-    std::size_t capacity = 0;
+    std::string line;
+    int c = 0;
     errno = 0;
-    const ssize_t length = getline(&buffer, &capacity, in_);
+    while (line.size() <= longest && (c = std::getc(in_)) != EOF && c != '\n') line += static_cast<char>(c);
     const int read_errno = errno;
-    std::string line = length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
-    std::free(buffer);
 
     throw_if_interrupted();
-    if (length < 0) {
-        if (std::ferror(in_)) throw RunError(system_reason("reading standard input", stream_errno(read_errno)));
-        return std::nullopt;
-    }
-    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (std::ferror(in_)) throw RunError(system_reason("reading standard input", stream_errno(read_errno)));
+    if (c == EOF && line.empty()) return std::nullopt;
     return line;
 }
 

@@ -32,9 +32,11 @@ public:
     void warn(const std::string& text);
     /// Writes what is buffered; throws when standard output refuses it.
     void flush();
-    /// Writes the one-blank prompt and reads one line without its line feed.
-    /// Empty optional at end of input; throws when interrupted.
-    std::optional<std::string> prompt_line();
+    /// Writes the one-blank prompt and reads one line without its line feed,
+    /// but never more than `longest` + 1 bytes of it: a longer line comes back
+    /// cut there, and the rest is left unread. Empty optional at end of
+    /// input; throws when interrupted.
+    std::optional<std::string> prompt_line(std::size_t longest);
 
 private:
     void write(std::FILE* stream, const std::string& text);

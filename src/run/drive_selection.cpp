@@ -43,11 +43,18 @@ void select_drive(RunState& state, Host& host, const std::vector<std::string>& a
 
     const std::string listing = listing_command(state.pgm);
     console.plain(listing);
-    host.shell.run(listing);
+    host.shell.run(listing, {"DriveInfo.txt"});
     for (const char* line : kSelectionHelp) console.plain(line);
 
-    const auto typed = console.prompt_line();
+    // Read no further than a command line can hold: every command with a
+    // longer line in it would be refused anyway, and the rest could be
+    // anything of any length.
+    const auto typed = console.prompt_line(kLongestCommandLine);
     if (!typed) throw RunError("end of input while waiting for the drive path");
+    if (typed->size() > kLongestCommandLine)
+        throw RunError("typed line of more than " + std::to_string(kLongestCommandLine) +
+                       " bytes is longer than the shell can receive; the rest was not read and nothing was run: " +
+                       shown_line(*typed));
     state.devInfo = split_typed_line(*typed);
     console.plain(list_literal(state.devInfo));
 }
