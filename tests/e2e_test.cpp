@@ -53,8 +53,13 @@ void expect_collection(const std::string& archive, const std::string& sn, bool f
 // A drive of the family on a MegaRAID port, named on the command line (a third argument is ignored).
 // Pages 5 and 17 fail, 9 comes short, and 3 is stopped by an interrupt sent as a terminal sends it, to
 // the whole group: only the page command ends; the run goes on, warns of the four and packs the rest.
+// Links planted at every name the run writes lead out of the folder: none is written through.
 TEST(EndToEnd, FamilyRunWarnsOfIncompletePagesAndAnInterruptStopsOnlyThePageCommand) {
     SimWorkdir dir;
+    const std::string sn = "SNS3K7N019X200", archive = dir.work() + "/" + sn + ".tar.bz2";
+    for (const std::string& name : Lines{"CheckModel.txt", "E2.txt", "SMARTInfo.txt", "log.txt", "in.txt",
+                                         "SavelogInfo.txt", sn + ".tar.bz2.part"})
+        fs::create_symlink(dir.root() + "/outside", dir.work() + "/" + name);
     const auto run = dir.run({.args = {"/dev/sda", "8", "ignored"},
                               .env = {{"SIM_FAIL_PAGES", "5,17"}, {"SIM_SHORT_PAGES", "9"}, {"SIM_SLOW_PAGE", "3:20"}},
                               .while_running = [&](pid_t group) {
@@ -68,7 +73,6 @@ TEST(EndToEnd, FamilyRunWarnsOfIncompletePagesAndAnInterruptStopsOnlyThePageComm
     EXPECT_EQ(run.err.find("dumplog:"), std::string::npos) << run.err;
 
     // The device line is plain, every message after it stamped (@ here).
-    const std::string sn = "SNS3K7N019X200", archive = dir.work() + "/" + sn + ".tar.bz2";
     std::string expected = "/dev/sda\n";
     for (const std::string& text :
          Lines{"./" + kPgm + " -d /dev/sda,8 -f vucmd cdb=21 in=512 >CheckModel.txt", "ModelName:QLX22581",
@@ -82,12 +86,14 @@ TEST(EndToEnd, FamilyRunWarnsOfIncompletePagesAndAnInterruptStopsOnlyThePageComm
     EXPECT_EQ(std::regex_replace(run.out, kStamp, "@"), expected);
 
     EXPECT_EQ(dir.leftovers(), (Lines{sn, sn + ".tar.bz2"}));
+    EXPECT_FALSE(fs::exists(dir.root() + "/outside"));
     EXPECT_EQ(fs::status(archive).permissions(), fs::perms::all);
     expect_collection(archive, sn, true, {{3, 0}, {5, 0}, {9, 4096}, {17, 0}});
 }
 
 // Runs that end before a drive is read: an option (no sweep, no program
 // run), an empty typed line (the error branch) and an interrupt at the prompt.
+// The listing is not written through a link planted at its name.
 TEST(EndToEnd, RunsThatEndBeforeADriveIsRead) {
     struct Case {
         RunOptions run;
@@ -114,6 +120,8 @@ TEST(EndToEnd, RunsThatEndBeforeADriveIsRead) {
         const std::string notes = dir.work() + "/notes.txt";
         write_file(notes, "x");
         fs::permissions(notes, fs::perms(0644));
+        std::error_code planted;  // still there after an option
+        fs::create_symlink(dir.root() + "/outside", dir.work() + "/DriveInfo.txt", planted);
         const auto run = dir.run(c.run);
         EXPECT_EQ(run.status, c.status) << c.out_start;
         EXPECT_EQ(run.err, c.err);
@@ -121,7 +129,8 @@ TEST(EndToEnd, RunsThatEndBeforeADriveIsRead) {
         const bool option = c.out_start != listing;
         EXPECT_EQ(fs::status(notes).permissions(), option ? fs::perms(0644) : fs::perms::all) << "the sweep, start-up";
         // The error branch deletes the listing; an interrupted run stops before it would.
-        EXPECT_EQ(dir.leftovers(), (c.status ? Lines{"DriveInfo.txt", "notes.txt"} : Lines{"notes.txt"}));
+        EXPECT_EQ(dir.leftovers(), (c.status || option ? Lines{"DriveInfo.txt", "notes.txt"} : Lines{"notes.txt"}));
+        EXPECT_FALSE(fs::exists(dir.root() + "/outside"));
     }
 }
 
@@ -142,9 +151,9 @@ TEST(EndToEnd, KilledRunHoldsTheFolderUntilItsLastCommandEnds) {
     };
     const std::vector<Leftover> leftovers{
         {{.input = "/dev/sdb\n", .env = {{"PATH", dir.root() + ":" + std::getenv("PATH")}}},
-         archive + ".part", "BZh", "(sleep"},
+         archive + ".part", "BZh", "('sleep'"},
         {{.args = {"/dev/sda", "8"}, .env = {{"SIM_SLOW_PAGE", "0:60"}}}, dir.sim_log(), "cdb=1C,BE,10,00,00",
-         "(zerbo"},
+         "('zerbo"},
     };
     for (Leftover left : leftovers) {
         const std::string earlier = read_file(archive);

@@ -42,10 +42,10 @@ struct PackagingTest : testing::PhaseTest {
 
 TEST_F(PackagingTest, ReportsAndLinksToThemMovedScratchDeletedArchiveMadeBesideThenSyncedAndRenamed) {
     write_file("SN1/SavelogInfo.txt", "stale");
-    write_file("SN1.tar.bz2.part", "left by a killed run");
     fs::remove("log.txt");
     fs::create_directory("log.txt");  // not a file: left alone
     fs::create_directory("elsewhere");
+    fs::create_symlink("elsewhere/outside", "SN1.tar.bz2.part");  // planted: never written through
     fs::rename("E2.txt", "elsewhere/E2.txt");
     fs::create_symlink(fs::absolute("elsewhere/E2.txt"), "E2.txt");  // moved as a link
     Lines synced;  // what was synced, after how many commands, with what under the archive's name
@@ -58,6 +58,7 @@ TEST_F(PackagingTest, ReportsAndLinksToThemMovedScratchDeletedArchiveMadeBesideT
     EXPECT_EQ(synced, (Lines{"new archive 2 earlier run", "new archive 3 archive", "folder 3 archive"}))
         << "synced before its rename, then after the archive's chmod, then the folder";
     EXPECT_EQ(entries("."), (Lines{"SN1", "SN1.tar.bz2", "elsewhere", "log.txt", "other.txt"}));
+    EXPECT_EQ(entries("elsewhere"), Lines{"E2.txt"});
     EXPECT_EQ(entries("SN1"), (Lines{"CheckModel.txt", "E2.txt", "SMARTInfo.txt", "SavelogInfo.txt"}));
     EXPECT_EQ(read_file("SN1/SavelogInfo.txt"), "in.txt");
     EXPECT_EQ(host.shell.lines,
@@ -73,16 +74,17 @@ TEST_F(PackagingTest, ClashInTheFolderStopsAtThatReport) {
 }
 
 // Before the rename a failure leaves the earlier archive as it was; after it,
-// the new archive is not yet on disk and goes. A signal before "Dump Log
-// done!!" is a failure even when every command and sync went well. In a child
-// process, since the signal flag stays set.
+// the new archive is whole and stays. A signal before "Dump Log done!!" is a
+// failure even when every command and sync went well. A folder where tar would
+// write stops it. In a child process, since the signal flag stays set.
 TEST_F(PackagingTest, FailedUnsyncedOrStoppedArchiveIsAFailedPacking) {
     const std::string kept = "; the earlier SN1.tar.bz2 was left as it was";
     const std::string in_folder = "; the collected files are in ./SN1";
     const std::string before_rename = in_folder + "; the incomplete SN1.tar.bz2.part was removed" + kept;
-    const std::string after_rename = in_folder + "; the incomplete SN1.tar.bz2 was removed";
+    const std::string after_rename = "; SN1.tar.bz2 is whole, but its name or mode may not yet be on disk" + in_folder;
     const std::string tar = "packing failed: tar -jcf SN1.tar.bz2.part SN1/ exited with status ";
-    const std::string stop = "packing failed: the run was stopped before the archive was done (interrupted by SIGTERM)";
+    const std::string stop = "packing failed: the run was stopped before the archive was ";
+    const std::string term = " (interrupted by SIGTERM)";
     const std::string no_sync = "packing failed: cannot sync ", eio = " to disk: Input/output error";
     // The event: tar's "exit N" or "kill" (by SIGTERM), "EIO sync N" or "TERM sync N" at the N-th sync, or "TERM "
     // and a command's start.
@@ -94,14 +96,17 @@ TEST_F(PackagingTest, FailedUnsyncedOrStoppedArchiveIsAFailedPacking) {
              {"EIO sync 2", no_sync + "SN1.tar.bz2" + eio + after_rename},
              {"EIO sync 3", no_sync + "the working folder" + eio + after_rename},
              {"TERM tar -jcf", tar + "0 (interrupted by SIGTERM)" + before_rename},
-             {"TERM sync 1", stop + before_rename},
-             {"TERM chmod 777 SN1.tar.bz2", stop + after_rename},
-             {"TERM sync 2", stop + after_rename},
-             {"TERM sync 3", stop + after_rename},
+             {"TERM sync 1", stop + "done" + term + before_rename},
+             {"TERM chmod 777 SN1.tar.bz2", stop + "on disk" + term + after_rename},
+             {"TERM sync 2", stop + "on disk" + term + after_rename},
+             {"TERM sync 3", stop + "on disk" + term + after_rename},
+             {"folder", "packing failed: SN1.tar.bz2.part is a folder where tar would write the archive; it was left "
+                        "as it is (remove it by hand)" + in_folder + kept},  // last: the folder stays
          }) {
         const std::string outcome = testing::in_child([&] {
             install_interrupt_handlers();
             write_file("SN1.tar.bz2", "earlier run");  // each child starts where the one before left the folder
+            if (event == "folder") fs::create_directory("SN1.tar.bz2.part");
             host.shell.action = [&](const std::string& line) {
                 if (event.starts_with("TERM ") && line.starts_with(event.substr(5))) std::raise(SIGTERM);
                 if (!line.starts_with("tar ")) return 0;
@@ -117,12 +122,12 @@ TEST_F(PackagingTest, FailedUnsyncedOrStoppedArchiveIsAFailedPacking) {
             };
             std::string left = error_of([&] { pack(state, host); });
             // The folder keeps its reports, no temporary file stays, and "done" is never said.
-            if (!fs::exists("SN1/E2.txt") || fs::exists("SN1.tar.bz2.part") ||
+            if (!fs::exists("SN1/E2.txt") || fs::is_regular_file("SN1.tar.bz2.part") ||
                 host.captured.out().find("Dump Log done!!") != std::string::npos)
                 left += " and wrongly left";
             return left + " / " + (fs::exists("SN1.tar.bz2") ? read_file("SN1.tar.bz2") : "no archive");
         });
-        EXPECT_EQ(outcome, reason + " / " + (reason.ends_with(kept) ? "earlier run" : "no archive")) << event;
+        EXPECT_EQ(outcome, reason + " / " + (reason.ends_with(kept) ? "earlier run" : "archive")) << event;
     }
 }
 

@@ -31,7 +31,7 @@ void read_smart_serial(RunState& state, Host& host) {
     if (!is_family_drive(state.ModelName)) return;
 
     const std::string Sstr = smart_query_command(host.machine_name(), state.devInfo);
-    host.shell.run(Sstr);
+    host.shell.run(Sstr, {"SMARTInfo.txt"});
     host.console.MsgOut(Sstr);  // shown after the command has run
 
     if (defined_DriveSN(state) != "SN0000") return;

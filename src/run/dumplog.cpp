@@ -6,6 +6,7 @@
 
 #include "query/e2_serial.h"
 #include "query/model_check.h"
+#include "query/shell.h"
 #include "query/smart_serial.h"
 #include "run/console.h"
 #include "run/drive_selection.h"
@@ -84,8 +85,12 @@ int dumplog_KR4KRW(const std::vector<std::string>& args, Host& host) {
         // Reports a stopped or failed run left of its drive must not be packed
         // with this one's: the model and E2 reports are written anew, but the
         // SMART report (family drives only) and the vendor tool's in.txt (only
-        // after a command that worked) may not be.
-        for (const char* earlier : {"SMARTInfo.txt", "in.txt", "SavelogInfo.txt"}) delete_if_present(earlier);
+        // after a command that worked) may not be. Whatever else but a folder
+        // stands at their names goes too.
+        for (const char* earlier : {"SMARTInfo.txt", kVendorScratch, "SavelogInfo.txt"}) {
+            remove_planted(earlier);
+            delete_if_present(earlier);
+        }
         check_model(state, host);
     });
     step("serial number from the E2 report", [&] { read_e2_serial(state, host); });

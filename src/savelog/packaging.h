@@ -18,8 +18,9 @@ std::string archive_permissions_command(const std::string& DriveSN);
 /// DriveSN.tar.bz2 only when tar made it whole and it is on disk; the mode
 /// and the name are synced too before "Dump Log done!!". A failed or
 /// interrupted packing, or a failed sync, ends the run with an error naming
-/// the folder instead; the folder stays, the unfinished archive goes and an
-/// earlier archive is left as it was.
+/// the folder instead; the folder stays. Before the rename the unfinished
+/// archive goes and an earlier archive is left as it was; after it the new
+/// archive is whole and stays.
 void pack(RunState& state, Host& host);
 
 }  // namespace dumplog
