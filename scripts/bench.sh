@@ -34,3 +34,26 @@ for n in $(seq 1 "$runs"); do
                k, syncs, sync * 1000, cpu * 1000, rss, base * 1000 }'
 done
 echo "targets: own CPU < 20 ms per run, peak memory < 8192 KiB, wall within 2 % of the floor"
+
+# Whatever arrives at the prompt, the tool reads no more than a command line
+# can hold: its peak memory stays flat from a short line to a gigabyte.
+echo
+echo "standard input at the prompt (each run lists the drives, then reads what the command gives):"
+printf '%-44s %6s %8s\n' input status rss_kib
+work="$scratch/stdin"
+"$(dirname "$0")/../sim/lay-out-workdir.sh" "$work" "$build/sim/dumplog-sim"
+while IFS='|' read -r name command; do
+  status=$(set +e; cd "$work" && eval "$command" | DUMPLOG_PROBE_OUT="$scratch/probe.txt" LD_PRELOAD="$probe" \
+    "$build/dumplog" >/dev/null 2>&1; echo "${PIPESTATUS[1]}")
+  # shellcheck source=/dev/null
+  source "$scratch/probe.txt"
+  printf '%-44s %6s %8d\n' "$name" "$status" "$maxrss_kib"
+done <<'INPUTS'
+nothing (end of input)|true
+/dev/sdz (no such drive)|echo /dev/sdz
+the longest line, 131071 bytes|{ printf /dev/sdz; head -c 131063 /dev/zero | tr '\0' ' '; echo; }
+1 GiB of a, no line feed|head -c 1G /dev/zero | tr '\0' a
+1 GiB of blanks|head -c 1G /dev/zero | tr '\0' ' '
+1 GiB of random bytes|head -c 1G /dev/urandom
+INPUTS
+echo "target: peak memory < 16384 KiB whatever the input"

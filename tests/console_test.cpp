@@ -22,7 +22,8 @@ TEST(ConsoleTest, MessagesAreStampedToTheTruncatedMillisecondPlainLinesAreNotWar
     console.MsgOut("two\nlines");
     console.plain("remove dir:./SN1");
     console.warn("warning: x");
-    EXPECT_EQ(testing::read_file("console.txt"), "[2026-12-05 21:03:07.045] two\nlines\nremove dir:./SN1\nwarning: x\n");
+    EXPECT_EQ(testing::read_file("console.txt"),
+              "[2026-12-05 21:03:07.045] two\nlines\nremove dir:./SN1\nwarning: x\n");
     std::fclose(out);
     std::fclose(err);
     unsetenv("TZ");

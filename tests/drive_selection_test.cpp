@@ -52,8 +52,9 @@ TEST(DriveSelectionTest, TypedLineAfterTheListingEndOfInputAndAnOverlongLineAreE
     EXPECT_THROW(select_drive(state, host, {}), RunError);
     testing::FakeHost flooded("x86_64", std::string(kLongestCommandLine + 1, ' ') + "/dev/sdb\n");
     EXPECT_EQ(testing::error_of([&] { select_drive(state, flooded, {}); }),
-              "typed line of more than 131071 bytes is longer than the shell can receive; the rest was not read and "
-              "nothing was run: '" + std::string(200, ' ') + "'...");
+              "typed line of more than 131071 bytes is longer than the shell can receive; the rest was not read and no "
+              "command was run with it: '" +
+                  std::string(200, ' ') + "'...");
 }
 
 }  // namespace

@@ -52,9 +52,10 @@ void select_drive(RunState& state, Host& host, const std::vector<std::string>& a
     const auto typed = console.prompt_line(kLongestCommandLine);
     if (!typed) throw RunError("end of input while waiting for the drive path");
     if (typed->size() > kLongestCommandLine)
-        throw RunError("typed line of more than " + std::to_string(kLongestCommandLine) +
-                       " bytes is longer than the shell can receive; the rest was not read and nothing was run: " +
-                       shown_line(*typed));
+        throw RunError(
+            "typed line of more than " + std::to_string(kLongestCommandLine) +
+            " bytes is longer than the shell can receive; the rest was not read and no command was run with it: " +
+            shown_line(*typed));
     state.devInfo = split_typed_line(*typed);
     console.plain(list_literal(state.devInfo));
 }
