@@ -11,6 +11,10 @@ std::string vendor_prefix(const std::string& pgm, const std::vector<std::string>
 
 }  // namespace
 
+std::vector<std::string> vendor_writes(const std::string& report) {
+    return {report, "in.txt", "out.bin", "tmp.txt"};
+}
+
 std::string device_argument(const std::vector<std::string>& devInfo) {
     if (devInfo.size() == 1) return devInfo[0];
     return devInfo.at(0) + "," + devInfo.at(1);

@@ -6,6 +6,10 @@
 
 namespace dumplog {
 
+/// What a vendor command writes at the top of the working folder: the report
+/// its output is redirected into, and the tool's own scratch files.
+std::vector<std::string> vendor_writes(const std::string& report);
+
 /// Entry 0 alone for one entry; otherwise "entry0,entry1".
 std::string device_argument(const std::vector<std::string>& devInfo);
 

@@ -21,7 +21,7 @@ std::string e2_serial_from_line(const std::string& line) {
 void read_e2_serial(RunState& state, Host& host) {
     const std::string Sstr = e2_query_command(state.pgm, state.devInfo);
     host.console.MsgOut(Sstr);
-    host.shell.run(Sstr, {"E2.txt", kVendorScratch});
+    host.shell.run(Sstr, vendor_writes("E2.txt"));
 
     for (const auto& line : read_report_lines("E2.txt"))
         if (is_e2_serial_line(line)) state.DriveSN = e2_serial_from_line(line);

@@ -41,7 +41,7 @@ std::string model_from_line(const std::string& line) {
 void check_model(RunState& state, Host& host) {
     const std::string Sstr = model_query_command(state.pgm, state.devInfo);
     host.console.MsgOut(Sstr);
-    host.shell.run(Sstr, {"CheckModel.txt", kVendorScratch});
+    host.shell.run(Sstr, vendor_writes("CheckModel.txt"));
 
     const auto lines = read_report_lines("CheckModel.txt");
     state.ModelName.clear();

@@ -26,9 +26,9 @@ void remove_planted(const std::string& name) {
             system_reason("cannot remove " + name + ", which is not a regular file, before writing it", errno));
 }
 
-int Shell::run(const std::string& line, std::initializer_list<const char*> writes) {
+int Shell::run(const std::string& line, const std::vector<std::string>& writes) {
     throw_if_interrupted();
-    for (const char* name : writes) remove_planted(name);
+    for (const std::string& name : writes) remove_planted(name);
     const int status = run_to_end(line);
     // system() ignores SIGINT and SIGQUIT while the command runs, so a flag
     // set now came from outside the command.

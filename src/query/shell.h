@@ -1,8 +1,8 @@
 #pragma once
 // Every external command of a run goes through one Shell.
 #include <cstddef>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace dumplog {
 
@@ -10,9 +10,6 @@ class Console;
 
 /// The longest command line the kernel passes to /bin/sh as one argument.
 inline constexpr std::size_t kLongestCommandLine = 131071;
-
-/// The vendor tool's scratch report, written by every command it carries out.
-inline constexpr const char* kVendorScratch = "in.txt";
 
 /// Removes what stands at `name` in the working folder unless it is a
 /// regular file or a folder: a link (never followed), FIFO, socket or device
@@ -29,7 +26,7 @@ public:
     /// the run (RunError) once the command is over. The files the command
     /// writes at the top of the working folder are named in `writes`, and
     /// anything planted there is removed first (remove_planted).
-    int run(const std::string& line, std::initializer_list<const char*> writes = {});
+    int run(const std::string& line, const std::vector<std::string>& writes = {});
     /// The same, but a signal that arrived while the command ran is left for
     /// the caller to judge together with the status (see pending_interrupt).
     virtual int run_to_end(const std::string& line) = 0;

@@ -87,7 +87,7 @@ int dumplog_KR4KRW(const std::vector<std::string>& args, Host& host) {
         // SMART report (family drives only) and the vendor tool's in.txt (only
         // after a command that worked) may not be. Whatever else but a folder
         // stands at their names goes too.
-        for (const char* earlier : {"SMARTInfo.txt", kVendorScratch, "SavelogInfo.txt"}) {
+        for (const char* earlier : {"SMARTInfo.txt", "in.txt", "SavelogInfo.txt"}) {
             remove_planted(earlier);
             delete_if_present(earlier);
         }

@@ -26,7 +26,7 @@ void dump_pages(RunState& state, Host& host) {
         delete_if_present(fileName);
         const std::string Sstr = page_command(state.pgm, state.devInfo, i, fileName);
         host.console.MsgOut(Sstr);
-        host.shell.run(Sstr, {"log.txt", kVendorScratch});
+        host.shell.run(Sstr, vendor_writes("log.txt"));
         host.pause(kPageCommandPause);
     }
 
