@@ -57,8 +57,8 @@ void expect_collection(const std::string& archive, const std::string& sn, bool f
 TEST(EndToEnd, FamilyRunWarnsOfIncompletePagesAndAnInterruptStopsOnlyThePageCommand) {
     SimWorkdir dir;
     const std::string sn = "SNS3K7N019X200", archive = dir.work() + "/" + sn + ".tar.bz2";
-    for (const std::string& name : Lines{"CheckModel.txt", "E2.txt", "SMARTInfo.txt", "log.txt", "in.txt",
-                                         "SavelogInfo.txt", sn + ".tar.bz2.part"})
+    for (const std::string& name : Lines{"CheckModel.txt", "E2.txt", "SMARTInfo.txt", "log.txt", "in.txt", "out.bin",
+                                         "tmp.txt", "SavelogInfo.txt", sn + ".tar.bz2.part"})
         fs::create_symlink(dir.root() + "/outside", dir.work() + "/" + name);
     const auto run = dir.run({.args = {"/dev/sda", "8", "ignored"},
                               .env = {{"SIM_FAIL_PAGES", "5,17"}, {"SIM_SHORT_PAGES", "9"}, {"SIM_SLOW_PAGE", "3:20"}},
