@@ -10,7 +10,7 @@ NET = "127.0.83."
 HOSTS = {"alpha": 2, "bravo": 3, "charlie": 4, "delta": 5}  # echo (.9) is down
 SSHD = ("ListenAddress {addr}:{port}\nHostKey {d}/key\nPidFile none\nAuthorizedKeysFile {s}/id.pub\nStrictModes no\n"
         "UsePAM no\nAllowUsers {user}\nSubsystem sftp internal-sftp\n")  # the user's password is locked
-CSV_HEADER = "host,device,port,status,serial,archive,bytes,sha256,pages,seconds,message\n"
+CSV_HEADER = "host,device,port,status,serial,archive,bytes,sha256,pages,seconds,message,made\n"
 GOOD = {"sda": ("collected", "S3K7N019X200", 128), "sdc": ("collected", "ZX41B0C7K2", 128),  # a drive's row untouched:
         "sdb": ("other-family", "WD7H2K01PQ", 0), "sdd": ("collected", "Z4K1A0B9C7", 128)}  # status, serial, pages
 counts = {"passed": 0, "failed": 0}
