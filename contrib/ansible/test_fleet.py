@@ -26,9 +26,7 @@ esac
 printf '[0] make dir:./%s\n[0] Dump Log done!!\n' "$d"
 """
 FAKE_PYTHON = r"""#!/bin/sh
-p=$(cat)
-case $p in *slurp*SNsde.tar.bz2*) echo MemoryError >&2; exit 1; esac
-printf '%s\n' "$p" | /usr/bin/python3 "$@"
+p=$(cat); case $p in *slurp*SNsde.tar.bz2*) echo MemoryError >&2; exit 1; esac; printf '%s\n' "$p" | /usr/bin/python3 "$@"
 """
 counts = {"passed": 0, "failed": 0}
 
@@ -97,6 +95,8 @@ class Fleet:
         return s
 
     def down(self):
+        if (hang := self.s / "hang").exists():  # delta-cut's hung vendor tool, with its dumplog
+            os.killpg(os.getpgid(int(hang.read_text())), signal.SIGKILL)
         for sock in (self.s / "cp").glob("*"):
             out = sp.run(["ssh", "-O", "check", "-o", f"ControlPath={sock}", "x"], capture_output=True, text=True)
             for pid in re.findall(r"pid=(\d+)", out.stderr):
@@ -217,7 +217,7 @@ def main():
             children = lambda pid: [int(p) for p in sp.getoutput(f"pgrep -P {pid} -r D,R,S").split()]  # noqa: E731
             held, quiet, end = work("alpha", "dumplog", "SNWD7H2K01PQ.tar.bz2"), 0, time.monotonic() + 240
             part, sshd = s / "fetch/alpha" / f"{held.name}.part", fleet.procs[0]
-            while quiet < 15 and time.monotonic() < end:
+            while quiet < 15 and proc.poll() is None and time.monotonic() < end:
                 time.sleep(0.2)
                 if sshd.poll() is None and part.exists() and part.stat().st_size == held.stat().st_size:
                     for pid in children(sshd.pid):  # alpha's connections, then its sshd
@@ -261,7 +261,6 @@ def main():
             ("delta-link", "/dev/sdc", "not-run", "", None, r"the host failed at: Check that the working folder is a fo"),
             *[("echo", d, "unreachable", "", None, r"^Data could not be sent .*127\.0\.83\.9") for d in ("/dev/sda", "/dev/sdc")],
             good("delta", "sdc")], limit="all:!delta", during=cut)
-        os.killpg(os.getpgid(int((s / "hang").read_text())), signal.SIGKILL)
         check(not list((s / "fetch").glob("*leak*")) and not any((s / "fetch/bravo-fake").iterdir()) and re.search(
               r"fatal: \[bravo-fake\]: FAILED! => .*3 of 5 drives failed", text), "bravo-fake: failed; nothing fetched but "
               "archives it made, nothing left of those refused or of a failed fetch")
