@@ -225,7 +225,8 @@ def main():
                     sshd.kill()
                 quiet = quiet + 1 if (s / "hang").exists() and len(children(proc.pid)) == 1 else 0
             fcntl.flock(lock := os.open(s / "fetch", os.O_RDONLY), fcntl.LOCK_EX)
-            os.killpg(proc.pid, signal.SIGINT)
+            if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGINT)
             while proc.poll() is None and "waiting for another run" not in out.read_text():
                 time.sleep(0.2)
             os.close(lock)
