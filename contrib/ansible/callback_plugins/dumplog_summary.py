@@ -165,8 +165,10 @@ class CallbackModule(CallbackBase):
         self._reached.add(result._host.get_name())
 
     def v2_runner_on_failed(self, result, ignore_errors=False):
-        if not ignore_errors:
-            self._failed_at[result._host.get_name()] = result._task.get_name()
+        if not ignore_errors:  # the task, and why: a command says it on stderr
+            res = result._result
+            why = one_line({"msg": res["stderr_lines"][-1]} if res.get("stderr_lines") else res)
+            self._failed_at[result._host.get_name()] = f"{result._task.get_name()}: {why}"
 
     def v2_runner_on_unreachable(self, result):
         host, res = result._host.get_name(), result._result
@@ -291,8 +293,9 @@ class CallbackModule(CallbackBase):
             for temp in temps:
                 discard(temp)
             os.close(lock)
-        also = f", with the earlier rows of {len({row['host'] for row in kept})} hosts this run did not include"
-        self._display.display(f"summary: {os.path.join(fetch_dir, 'summary.csv')} and summary.json" + also * bool(kept))
+        others = len({row["host"] for row in kept})
+        also = f", with the earlier rows of {others} host{'s' * (others > 1)} this run did not include" if kept else ""
+        self._display.display(f"summary: {os.path.join(fetch_dir, 'summary.csv')} and summary.json{also}")
 
     def v2_playbook_on_stats(self, stats):
         if self._play is None:
