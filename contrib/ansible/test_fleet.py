@@ -10,9 +10,24 @@ NET = "127.0.83."
 HOSTS = {"alpha": 2, "bravo": 3, "charlie": 4, "delta": 5}  # echo (.9) is down
 SSHD = ("ListenAddress {addr}:{port}\nHostKey {d}/key\nPidFile none\nAuthorizedKeysFile {s}/id.pub\nStrictModes no\n"
         "UsePAM no\nAllowUsers {user}\nSubsystem sftp internal-sftp\n")  # the user's password is locked
-CSV_HEADER = "host,device,port,status,serial,archive,bytes,sha256,pages,seconds,message\n"
+CSV_HEADER = "host,device,port,status,serial,archive,bytes,sha256,pages,seconds,message,made\n"
 GOOD = {"sda": ("collected", "S3K7N019X200", 128), "sdc": ("collected", "ZX41B0C7K2", 128),  # a drive's row untouched:
         "sdb": ("other-family", "WD7H2K01PQ", 0), "sdd": ("collected", "Z4K1A0B9C7", 128)}  # status, serial, pages
+# A dumplog that names a file outside its folder (sda) and makes archives of 1001 members (sdb), of 65 MiB of zeros
+# (sdc), too big for a 1 MiB fetch folder (sdd) and small (sde); and a python whose slurp of sde's archive dies.
+FAKE_DUMPLOG = r"""#!/bin/sh
+d=SN${1#/dev/} && mkdir -p "$d" && case $1 in
+  */sda) : >../leak.tar.bz2; d=$d/../../leak ;;
+  */sdb) (cd "$d" && seq 1001 | xargs touch) ;;
+  */sdc) truncate -s 65M "$d/zeros" ;;
+  */sdd) head -c 3000000 /dev/urandom >"$d/big" ;;
+esac
+[ -e "$d.tar.bz2" ] || tar -cjf "$d.tar.bz2" "$d"
+printf '[0] make dir:./%s\n[0] Dump Log done!!\n' "$d"
+"""
+FAKE_PYTHON = r"""#!/bin/sh
+p=$(cat); case $p in *slurp*SNsde.tar.bz2*) echo MemoryError >&2; exit 1; esac; printf '%s\n' "$p" | /usr/bin/python3 "$@"
+"""
 counts = {"passed": 0, "failed": 0}
 
 
@@ -80,6 +95,8 @@ class Fleet:
         return s
 
     def down(self):
+        if (hang := self.s / "hang").exists():  # delta-cut's hung vendor tool, with its dumplog
+            os.killpg(os.getpgid(int(hang.read_text())), signal.SIGKILL)
         for sock in (self.s / "cp").glob("*"):
             out = sp.run(["ssh", "-O", "check", "-o", f"ControlPath={sock}", "x"], capture_output=True, text=True)
             for pid in re.findall(r"pid=(\d+)", out.stderr):
@@ -87,6 +104,7 @@ class Fleet:
         for proc in self.procs:
             proc.terminate()
             proc.wait(10)
+        sp.run(["umount", self.s / "fetch/bravo-fake"], stderr=sp.DEVNULL)
         sp.run(["dpkg", "-P", "dumplog"], capture_output=True)  # main() refuses to run when it was installed before
         sp.run(["userdel", "-f", self.user], stderr=sp.DEVNULL)
         self.sudoers.unlink(missing_ok=True)
@@ -101,22 +119,27 @@ class Fleet:
             (d / tool).chmod(0o755)
         return str(d)
 
-    def playbook(self, tag, want_rc, hosts, want):
-        """Runs the playbook on HOSTS and checks its exit status, the summary against WANT, and the fetched files."""
+    def playbook(self, tag, want_rc, hosts, want, limit="all", during=lambda proc, out: None):
+        """Runs the playbook on HOSTS, calls DURING meanwhile, checks its exit status, summary (WANT) and fetched files."""
         s = self.s
         (s / f"{tag}.json").write_text(json.dumps({"all": {"vars": self.common, "hosts": {
             name: {"ansible_host": NET + str(HOSTS.get(name.split("-")[0], 9)), **v} for name, v in hosts.items()}}}))
-        out = sp.run(["ansible-playbook", "-i", s / f"{tag}.json", ROOT / "contrib/ansible/collect.yml"], cwd=s, text=True,
-                     env=self.env, stdin=sp.DEVNULL, stdout=sp.PIPE, stderr=sp.STDOUT)
-        rc, text = out.returncode, out.stdout
-        print(f"--- {tag} run: exit {rc}\n" + text[text.find("PLAY RECAP"):])
+        began = time.monotonic()
+        with open(s / f"{tag}.out", "w") as out:  # its own session, as at a terminal, for Ctrl-C
+            proc = sp.Popen(["ansible-playbook", "-f", "10", "-l", limit, "-i", s / f"{tag}.json",
+                             ROOT / "contrib/ansible/collect.yml"], cwd=s, env=self.env, stdin=sp.DEVNULL, stdout=out,
+                            stderr=sp.STDOUT, start_new_session=True)
+            during(proc, s / f"{tag}.out")
+        rc, text = proc.wait(), (s / f"{tag}.out").read_text()
+        print(f"--- {tag} run: exit {rc}, {time.monotonic() - began:.0f} s\n"
+              + text[re.search(r"PLAY RECAP|.*User interrupted|$", text).start():])
         csv, js = s / "fetch/summary.csv", s / "fetch/summary.json"
         rows = json.loads(js.read_text()) if js.exists() and csv.exists() else []
         got = [(r["host"], r["device"], r["status"], r["serial"], r["pages"]) for r in rows]
-        check(rc == want_rc and got == [w[:5] for w in want] and csv.read_text().startswith(CSV_HEADER)
-              and all(re.search(w[5], r["message"]) for r, w in zip(rows, want)),
-              f"{tag}: exit {want_rc} (got {rc}); summary.csv; one row per host and drive, in order, status, message",
-              text[-1500:] + "\n    ".join(f"{g} {r['message']}" for g, r in zip(got, rows)))
+        check(rc == want_rc and got == [w[:5] for w in want] and csv.read_text().startswith(CSV_HEADER) and all(
+              re.fullmatch(r"20\d\d-.*T.*[+-]\d\d:\d\d", r["made"]) and re.search(w[5], r["message"])
+              for r, w in zip(rows, want)), f"{tag}: exit {want_rc} (got {rc}); summary.csv; one row per host and drive, "
+              "in order, status, message, made", text[-1500:] + "\n    ".join(f"{g} {r['message']}" for g, r in zip(got, rows)))
         wrong = [r for r in rows if r["archive"] and (r["bytes"], r["sha256"], r["pages"], r["seconds"] is None) != (
             (f := s / "fetch" / r["archive"]).stat().st_size, hashlib.sha256(f.read_bytes()).hexdigest(),
             sum(m.size == 16384 and bool(re.search(r"/\d{3}\.raw$", m.name)) for m in tarfile.open(f)), False)]
@@ -135,7 +158,7 @@ def main():
         print("test-fleet: skipped: it brings up sshd hosts, a user and sudo on this machine: run as root")
         return 0
     run(ROOT / "scripts/deps.sh", "ansible-playbook=ansible-core", "/usr/sbin/sshd=openssh-server", "sudo=sudo",
-        "cpack=cmake", "flock=util-linux", "/usr/lib/python3/dist-packages/apt/__init__.py=python3-apt")
+        "cpack=cmake", "flock=util-linux", "pgrep=procps", "/usr/lib/python3/dist-packages/apt/__init__.py=python3-apt")
     if deb_status().startswith("install"):
         sys.exit("test-fleet: dumplog is installed on this machine; remove it (dpkg -P dumplog) first")
     started = time.monotonic()
@@ -168,37 +191,87 @@ def main():
             span = max(at for at, line in stamps if f"[{host}" in line) - stamps[0][0]
             print(f"{host:8} {collect:9.1f} {span - collect:10.1f} {100 * (span - collect) / collect:10.0f}")
 
-        # Faults. charlie's vendor tool hangs at page 0 and leaves a helper that ignores TERM; charlie-again is
-        # charlie under a second name, in a folder another process holds; delta-link's working folder is a link.
+        # Faults. alpha drops once its first archive is fetched. bravo's older archive and charlie's other drive's
+        # pose as the newest (a newline in a name, a clock ahead). charlie's vendor tool hangs at page 0 and leaves a
+        # helper that ignores TERM; charlie-again is charlie under a second name, in a folder another process holds.
+        # bravo-fake runs FAKE_DUMPLOG into 1 MiB. delta, left out, keeps its row; delta-cut hangs till Ctrl-C, taken
+        # while another run holds the summary; delta-link's working folder is a link; delta-twice lists a drive twice,
+        # and its fetch folder's summary.json is a folder.
+        os.utime(work("charlie", "dumplog", "SNZ4K1A0B9C7.tar.bz2"), (time.time() + 3600,) * 2)
+        older = work("bravo", "dumplog", "SNS3K7N019X200.tar.bz2")
+        os.utime(shutil.copy(older, f"{older}\n.tar.bz2"), (time.time() + 3600,) * 2)
         work("charlie", "dumplog-again").mkdir(mode=0o755)
         fcntl.flock(os.open(work("charlie", "dumplog-again"), os.O_RDONLY), fcntl.LOCK_EX)  # held while this test runs
         work("delta", "elsewhere").mkdir(mode=0o700)
         work("delta", "link").symlink_to("/var/tmp/elsewhere")
-        rows, text = fleet.playbook("faults", 4, {
-            "alpha": {**deb, "dumplog_drives": drives("sde", "sdc")},
-            "bravo": {"dumplog_zerbo_dir": fleet.zerbo("pages", "SIM_FAIL_PAGES=3,17"), "dumplog_drives": drives("sdc", "sdb")},
+        (s / "other/summary.json").mkdir(parents=True)
+        (s / "other/summary.csv").write_text("earlier\n")
+        run("mount", "--mkdir", "-t", "tmpfs", "-o", "size=1m", "tmpfs", s / "fetch/bravo-fake")
+        for path, text in ((s / "fake/dumplog-fake/dumplog", FAKE_DUMPLOG), (s / "fake/python", FAKE_PYTHON)):
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_text(text)
+            path.chmod(0o755)
+        run("tar", "-czf", s / "fake.tar.gz", "-C", s / "fake", "dumplog-fake")
+
+        def cut(proc, out):  # alpha drops mid-fetch; Ctrl-C once only delta-cut's hang is left; the summary is held
+            children = lambda pid: [int(p) for p in sp.getoutput(f"pgrep -P {pid} -r D,R,S").split()]  # noqa: E731
+            held, quiet, end = work("alpha", "dumplog", "SNWD7H2K01PQ.tar.bz2"), 0, time.monotonic() + 240
+            part, sshd = s / "fetch/alpha" / f"{held.name}.part", fleet.procs[0]
+            while quiet < 15 and proc.poll() is None and time.monotonic() < end:
+                time.sleep(0.2)
+                if sshd.poll() is None and part.exists() and part.stat().st_size == held.stat().st_size:
+                    for pid in children(sshd.pid):  # alpha's connections, then its sshd
+                        os.killpg(pid, signal.SIGKILL)
+                    sshd.kill()
+                quiet = quiet + 1 if (s / "hang").exists() and len(children(proc.pid)) == 1 else 0
+            fcntl.flock(lock := os.open(s / "fetch", os.O_RDONLY), fcntl.LOCK_EX)
+            if proc.poll() is None:
+                os.killpg(proc.pid, signal.SIGINT)
+            while proc.poll() is None and "waiting for another run" not in out.read_text():
+                time.sleep(0.2)
+            os.close(lock)
+
+        rows, text = fleet.playbook("faults", 99, {
+            "alpha": {**deb, "dumplog_drives": drives("sdb", "sdc")},
+            "bravo": {"dumplog_drives": drives("sdc", "sdb"), "dumplog_zerbo_dir": fleet.zerbo(
+                "pages", "SIM_FAIL_PAGES=3,17", "case $* in */dev/sdb*) export SIM_FAIL=model; esac\n")},
+            "bravo-fake": {"dumplog_workdir": "/var/tmp/dumplog-fake", "dumplog_bundle": str(s / "fake.tar.gz"),
+                           "dumplog_verify_bundle": False, "ansible_python_interpreter": str(s / "fake/python"),
+                           "dumplog_drives": drives("sda8", "sdb8", "sdc8", "sdd8", "sde8")},
             "charlie": {"dumplog_timeout": 8, "dumplog_drives": drives("sda8", "sdb"), "dumplog_zerbo_dir": fleet.zerbo(
                 "hang", "SIM_SLOW_PAGE=0:600", "case $* in *outfile=*) (trap '' TERM; exec sleep 601) & esac\n")},
             "charlie-again": {"dumplog_workdir": "/var/tmp/dumplog-again", "dumplog_drives": drives("sdc")},
-            "delta": {"dumplog_zerbo_dir": fleet.zerbo("model", "SIM_FAIL=model"),
-                      "dumplog_drives": drives("sda8") + [{"device": "/dev/sdb", "port": "8 x"}]},
+            "delta": {"dumplog_drives": drives("sdc")},
+            "delta-cut": {"dumplog_drives": [{"device": "/dev/sdb", "port": "8 x"}] + drives("sdd"), "dumplog_zerbo_dir":
+                          fleet.zerbo("cut", "", f"case $* in */dev/sdd*) echo $$ >{s}/hang; exec sleep 600; esac\n")},
             "delta-link": {"dumplog_workdir": "/var/tmp/link", "dumplog_drives": drives("sdc")},
+            "delta-twice": {"dumplog_fetch_dir": str(s / "other"), "dumplog_drives": drives("sda8", "sdc", "sda8")},
             "echo": {"dumplog_drives": drives("sda8", "sdc")}}, [
-            ("alpha", "/dev/sde", "failed", "", None, r"^dumplog: .* failed: "), good("alpha", "sdc"),
-            ("bravo", "/dev/sdc", "incomplete", "ZX41B0C7K2", 126, r"^warning: 2 of 128 save-log"), good("bravo", "sdb"),
+            good("alpha", "sdb"), ("alpha", "/dev/sdc", "unreachable", "", None, "^the connection to the host was lost: "),
+            ("bravo", "/dev/sdc", "incomplete", "ZX41B0C7K2", 126, r"^warning: 2 of 128 save-log"),
+            ("bravo", "/dev/sdb", "incomplete", "WD7H2K01PQ", 0, r"^warning: CheckModel.txt holds no model identification"),
+            *[("bravo-fake", "/dev/" + d, "failed", "", None, m) for d, m in (
+                ("sda", r"^dumplog's archive 'SNsda/\.\./\.\./leak\.tar\.bz2' is not named SN<serial>"),
+                ("sdb", "^not a save-log archive: more than 1000 members$"), ("sdc", "^not a save-log archive: more than 64 MiB"),
+                ("sdd", r"^fetching the archive failed: [^\n]*No space left on device[^\n]*$"),
+                ("sde", r"^fetching the archive failed: MODULE FAILURE, exit status 1: MemoryError$"))],
             ("charlie", "/dev/sda", "failed", "", None, r"^timed out after 8 s$"), good("charlie", "sdb"),
-            ("charlie-again", "/dev/sdc", "failed", "", None,
-             rf"^dumplog: start-up failed: another run of dumplog .* held by pid {os.getpid()} \(python3, user root\)"),
-            ("delta", "/dev/sda", "incomplete", "S3K7N019X200", 0, r"^warning: CheckModel.txt holds no model identification"),
-            ("delta", "/dev/sdb", "failed", "", None, r"^Each dumplog_drives item needs device"),
+            ("charlie-again", "/dev/sdc", "failed", "", None, rf"^dumplog: start-up failed: .* pid {os.getpid()} \('?python3"),
+            ("delta-cut", "/dev/sdb", "failed", "", None, r"^Each dumplog_drives item needs device"),
+            ("delta-cut", "/dev/sdd", "not-run", "", None, "^the run was interrupted$"),
             ("delta-link", "/dev/sdc", "not-run", "", None, r"the host failed at: Check that the working folder is a fo"),
-            *[("echo", d, "unreachable", "", None, r"127\.0\.83\.9") for d in ("/dev/sda", "/dev/sdc")]])
-        check(all(re.search(rf"\n{h} +:.* failed=1 ", text) for h in ("alpha", "charlie", "delta")),
-              "faults: a host with a failed drive is failed once its drives were tried")
-        rerun = [r["archive"] for r in rows if r["host"] == "alpha" and r["archive"]]
-        check(rerun and rows[1]["sha256"] not in {r["sha256"] for r in healthy} and status == deb_status() and
-              (s / "fetch" / rerun[0]).read_bytes() == work("alpha", "dumplog", Path(rerun[0]).name).read_bytes(),
-              "alpha: the rerun fetched the new archive of sdc, the one left on the host; the same .deb is left as it is")
+            *[("echo", d, "unreachable", "", None, r"^Data could not be sent .*127\.0\.83\.9") for d in ("/dev/sda", "/dev/sdc")],
+            good("delta", "sdc")], limit="all:!delta", during=cut)
+        check(not list((s / "fetch").glob("*leak*")) and not any((s / "fetch/bravo-fake").iterdir()) and re.search(
+              r"fatal: \[bravo-fake\]: FAILED! => .*3 of 5 drives failed", text), "bravo-fake: failed; nothing fetched but "
+              "archives it made, nothing left of those refused or of a failed fetch")
+        check(rows[-1]["made"] == [r for r in healthy if r["host"] == "delta"][0]["made"] < rows[0]["made"]
+              and "dumplog summary: the run was interrupted" in text and "waiting for another run" in text,
+              "faults: Ctrl-C writes the summary, says so, in turn with another run; delta, left out, keeps its row")
+        check((s / "other/summary.csv").read_text() == "earlier\n" and len(list((s / "other").rglob("*"))) == 2
+              and f"cannot write the summary in {s}/other" in text and "lists /dev/sda 8 more than once" in text,
+              "delta-twice: a drive listed twice is refused; a summary that cannot be written is said, the earlier kept")
+        check(status == deb_status(), "alpha: the same .deb again is left as it is")
         check(not any(work("delta", "elsewhere").iterdir()) and oct(work("delta", "elsewhere").stat().st_mode)[-3:] == "700",
               "delta-link: nothing was made or changed behind the link")
     finally:
