@@ -256,7 +256,7 @@ def main():
                 ("sdd", r"^fetching the archive failed: [^\n]*No space left on device[^\n]*$"),
                 ("sde", r"^fetching the archive failed: MODULE FAILURE, exit status 1: MemoryError$"))],
             ("charlie", "/dev/sda", "failed", "", None, r"^timed out after 8 s$"), good("charlie", "sdb"),
-            ("charlie-again", "/dev/sdc", "failed", "", None, rf"^dumplog: start-up failed: .* pid {os.getpid()} \('?python3"),
+            ("charlie-again", "/dev/sdc", "failed", "", None, rf"^dumplog: start-up failed: .* pid {os.getpid()} \('python3'"),
             ("delta-cut", "/dev/sdb", "failed", "", None, r"^Each dumplog_drives item needs device"),
             ("delta-cut", "/dev/sdd", "not-run", "", None, "^the run was interrupted$"),
             ("delta-link", "/dev/sdc", "not-run", "", None, r"the host failed at: Check that the working folder is a fo"),
