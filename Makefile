@@ -2,6 +2,7 @@
 # checks its Debian packages (scripts/deps.sh installs them when run as root).
 
 BUILD ?= build
+BENCH_HOSTS ?= 16
 JOBS ?= 2
 CMAKE_ARGS ?=
 FUZZ_SECONDS ?= 60
@@ -20,7 +21,7 @@ CONFIGURE = cmake --log-level=WARNING -S . -B $(BUILD) $(if $(wildcard $(BUILD)/
 QUIET_TOOL = $$(test -f $(BUILD)/build.ninja || echo -- --no-print-directory)
 
 .PHONY: all deps build test demo bench install dist packages test-packages test-arch test-sanitize \
-        test-fleet lint man-lint fuzz clean
+        test-fleet bench-fleet lint man-lint fuzz clean
 
 all: build
 
@@ -81,10 +82,15 @@ fuzz:
 test-fleet: build
 	@python3 contrib/ansible/test_fleet.py $(BUILD)
 
+# The fleet playbook beside a plain ssh script doing the same work, on BENCH_HOSTS sshd hosts on this machine
+# at once (root only): wall, overhead and controller CPU per host, and the playbook's cost task by task.
+bench-fleet: build
+	@python3 contrib/ansible/bench_fleet.py $(BUILD) $(BENCH_HOSTS)
+
 # ansible-lint (production profile) on the playbook, shellcheck on every shell script.
 lint:
 	@scripts/deps.sh shellcheck=shellcheck ansible-lint=ansible-lint
-	@shellcheck -x .ci/run scripts/*.sh sim/*.sh
+	@shellcheck -x .ci/run scripts/*.sh sim/*.sh contrib/ansible/*.sh
 	@ansible-lint -q --profile production contrib/ansible
 
 # The manual page renders without warnings.
