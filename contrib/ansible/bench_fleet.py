@@ -74,7 +74,8 @@ def plain(fleet, hosts):
     for h in hosts:
         (s / "plain" / h).mkdir(parents=True)
     # One script per host, all at once, each line of output prefixed with its host.
-    each = 'for h; do n=${h#*=} h=${h%%=*}; "$0" "$1" "$2$n" "$3" "$4/$h" "$5" | sed "s/^/$h /" & done; wait'
+    each = ('c=$1 net=$2 t=$3 d=$4 drive=$5; shift 5\n'
+            'for h; do n=${h#*=} h=${h%%=*}; "$0" "$c" "$net$n" "$t" "$d/$h" "$drive" | sed "s/^/$h /" & done; wait')
     began = time.time()
     proc, wall, cpu = measured(["bash", "-c", each, HERE / "bench_plain.sh", config, tf.NET, s / "tools.tar",
                                 s / "plain", f"{DRIVE['device']} {DRIVE['port']}", *[f"{h}={tf.HOSTS[h]}" for h in hosts]],
