@@ -2,7 +2,8 @@
 # Runs as root on a host, sent by collect.yml with a gzip'd tar file appended
 # that holds Zerbo/, SmartCtl/ and the release bundle's top folder or the
 # package (pack-tools.sh makes it): one transfer and one command for the
-# working folder's check, the unpacking and the bundle's checksums.
+# working folder's check, the unpacking and the bundle's checksums. Prints
+# TOP last.
 # usage: FILE WORKDIR TOP VERIFY   (TOP: the bundle's top folder; VERIFY: 1
 #        to check its SHA256SUMS)
 set -u
@@ -27,7 +28,8 @@ tail -n "+$((${at%%:*} + 1))" -- "$0" | tar -xz -C "$work" || exit
 
 # A truncated copy is caught here, before anything runs as root.
 if [ "$verify" = 1 ]; then
-  cd -- "$work/$top" && sha256sum --check --strict SHA256SUMS || exit
+  (cd -- "$work/$top" && sha256sum --check --strict SHA256SUMS) || exit
 fi
+echo "$top"
 exit 0
 #__TOOLS_TAR__
