@@ -43,8 +43,9 @@ def cpu_mode(out, cmd):
     return rc
 
 
-def playbook(fleet, hosts, tag):
-    """Runs collect.yml on HOSTS at once: wall, CPU, summary rows and the timing plugin's record."""
+def playbook(fleet, hosts, tag, book="collect.yml"):
+    """Runs BOOK on HOSTS at once: wall, CPU, each host's wall and time inside dumplog, and the timing plugin's
+    record. collect.yml must collect every drive."""
     s = fleet.s
     (inventory := s / f"{tag}.json").write_text(json.dumps({"all": {"vars": fleet.common, "hosts": {
         h: {"ansible_host": tf.NET + str(tf.HOSTS[h]), "dumplog_drives": [DRIVE]} for h in hosts}}}))
@@ -53,15 +54,17 @@ def playbook(fleet, hosts, tag):
     shutil.rmtree(s / "fetch", ignore_errors=True)
     began = time.time()
     with open(s / f"{tag}.out", "w") as out:
-        proc, wall, cpu = measured(["ansible-playbook", "-f", len(hosts), "-i", inventory, HERE / "collect.yml"],
-                                   cwd=s, env=env, stdin=sp.DEVNULL, stdout=out, stderr=sp.STDOUT)
-    rc = proc.returncode
-    rows = json.loads((s / "fetch/summary.json").read_text()) if (s / "fetch/summary.json").exists() else []
-    if rc or [r["status"] for r in rows] != ["collected"] * len(hosts):
-        sys.exit(f"bench-fleet: the playbook's {tag} run failed (exit {rc}); see {s}/{tag}.out")
+        proc, wall, cpu = measured(["ansible-playbook", "-f", len(hosts), "-i", inventory, "-e",
+                                    f"bench_fetch_dir={s}/fetch", HERE / book], cwd=s, env=env, stdin=sp.DEVNULL,
+                                   stdout=out, stderr=sp.STDOUT)
+    summary = s / "fetch/summary.json"
+    rows = json.loads(summary.read_text()) if book == "collect.yml" and summary.exists() else []
+    if proc.returncode or book == "collect.yml" and [r["status"] for r in rows] != ["collected"] * len(hosts):
+        sys.exit(f"bench-fleet: the {tag} run of {book} failed (exit {proc.returncode}); see {s}/{tag}.out")
     timing = json.loads((s / f"{tag}.timing.json").read_text())
-    hosts_wall = {h: max(end for host, _, _, end in timing["spans"] if host == h) - began for h in hosts}
-    return wall, cpu, {r["host"]: (hosts_wall[r["host"]], r["seconds"]) for r in rows}, timing
+    dumplog = {r["host"]: r["seconds"] for r in rows}
+    return wall, cpu, {h: (max(end for host, _, _, end in timing["spans"] if host == h) - began, dumplog.get(h))
+                       for h in hosts}, timing
 
 
 def plain(fleet, hosts):
@@ -104,47 +107,61 @@ def main():
         hosts = list(tf.HOSTS)
         print(f"bench-fleet: {n} hosts, one drive each ({DRIVE['device']} {DRIVE['port']}), all at once, "
               f"on {os.cpu_count()} CPUs; ansible-core {sp.getoutput('ansible --version').split()[2].rstrip(']')}")
-        p_wall, p_cpu, p_hosts = plain(fleet, hosts)
-        a_wall, a_cpu, a_hosts, timing = playbook(fleet, hosts, "all")
-        o_wall, o_cpu, _, one = playbook(fleet, hosts[:1], "one")
+        runs = {"plain script": plain(fleet, hosts), "playbook": playbook(fleet, hosts, "all"),
+                "playbook on 1 host": playbook(fleet, hosts[:1], "one"),
+                "same tasks, nothing to do": playbook(fleet, hosts, "floor", "bench_floor.yml"),
+                "same on 1 host": playbook(fleet, hosts[:1], "floor-one", "bench_floor.yml")}
     except BaseException:
         tf.counts["failed"] += 1  # keeps the scratch folder
         raise
     finally:
         fleet.down()
+    report(n, runs)
+    return 0
 
+
+def report(n, runs):
+    """Prints the runs side by side, the goal, and the playbook's cost task by task."""
+    mean = lambda values: sum(values) / len(values)  # noqa: E731
+    (a_wall, a_cpu, a_hosts, timing), (p_wall, p_cpu, p_hosts) = runs["playbook"], runs["plain script"]
     print(f"\n{'host':6} {'playbook: wall_s':>16} {'dumplog_s':>9} {'overhead_s':>10}   {'plain: wall_s':>13} "
           f"{'dumplog_s':>9} {'overhead_s':>10}   {'overhead ratio':>14}")
-    mean = lambda values: sum(values) / len(values)  # noqa: E731
-    for h in hosts + ["mean"]:
+    for h in list(a_hosts) + ["mean"]:
         (aw, ad), (pw, pd) = (a_hosts[h], p_hosts[h]) if h != "mean" else [
             (mean([v[0] for v in d.values()]), mean([v[1] for v in d.values()])) for d in (a_hosts, p_hosts)]
         print(f"{h:6} {aw:16.1f} {ad:9.1f} {aw - ad:10.1f}   {pw:13.1f} {pd:9.1f} {pw - pd:10.1f}   "
               f"{(aw - ad) / max(pw - pd, 0.1):14.1f}")
-    rate = lambda wall: 60 * n / wall  # noqa: E731
-    print(f"\n{'':24} {'wall_s':>7} {'hosts/min':>9} {'cpu_s/host':>10}")
-    for name, wall, cpu, hosts_n in (("playbook", a_wall, a_cpu, n), ("plain script", p_wall, p_cpu, n),
-                                     ("playbook on 1 host", o_wall, o_cpu, 1)):
-        print(f"{name:24} {wall:7.1f} {rate(wall) * hosts_n / n:9.1f} {cpu / hosts_n:10.2f}")
-    print(f"{'playbook / plain script':24} {a_wall / p_wall:7.2f} {p_wall / a_wall:9.2f} {a_cpu / p_cpu:10.2f}")
-    cpu_ok, rate_ok = a_cpu / n <= GOAL_CPU, rate(a_wall) >= GOAL_RATE
-    print(f"goal{'' if n == GOAL_HOSTS else f' (set for {GOAL_HOSTS} hosts)'}: controller CPU per host at most "
-          f"{GOAL_CPU:.0f} s: {a_cpu / n:.2f} s, {'met' if cpu_ok else 'NOT met'}; at least {GOAL_RATE:.0f} hosts a "
-          f"minute: {rate(a_wall):.1f}, {'met' if rate_ok else 'NOT met'}")
 
-    # Task by task: the wall each task took on each host, summed over the hosts of the run with all of them; and
-    # the controller CPU from one task's start to the next in the run with one host.
+    print(f"\n{'':26} {'wall_s':>7} {'hosts/min':>9} {'cpu_s/host':>10}")
+    for name, (wall, cpu, hosts, *_) in runs.items():
+        print(f"{name:26} {wall:7.1f} {60 * len(hosts) / wall:9.1f} {cpu / len(hosts):10.2f}")
+        if name == "playbook":
+            print(f"{'  / plain script':26} {a_wall / p_wall:7.2f} {p_wall / a_wall:9.2f} {a_cpu / p_cpu:10.2f}")
+    rate = 60 * n / a_wall
+    print(f"goal{'' if n == GOAL_HOSTS else f' (set for {GOAL_HOSTS} hosts)'}: controller CPU per host at most "
+          f"{GOAL_CPU:.0f} s: {a_cpu / n:.2f}, {'met' if a_cpu / n <= GOAL_CPU else 'NOT met'}; at least "
+          f"{GOAL_RATE:.0f} hosts a minute: {rate:.1f}, {'met' if rate >= GOAL_RATE else 'NOT met'}")
+
+    # Task by task: the wall each task took on each host, summed over the hosts of the run with all of them, and
+    # the controller CPU from one task's start to the next in the runs with one host: the playbook's, and that of
+    # its tasks with nothing to do, which is what Ansible itself costs.
+    print(f"\n{'task':62} {f'wall_s, {n} hosts':>16} {'cpu_s, 1 host':>13} {'nothing to do':>13}")
     walls = {}
     for _, task, start, end in timing["spans"]:
         walls[task] = walls.get(task, 0) + end - start
-    marks = one["tasks"] + [["(summary, exit, ssh connection master)", one["end_cpu"]]]
-    cpus = {task: after - at for (task, at), (_, after) in zip(marks, marks[1:] + [[None, o_cpu]])}
-    print(f"\n{'task':64} {f'wall_s, {n} hosts':>16} {'cpu_s, 1 host':>13}")
-    print(f"{'(start-up)':64} {'':>16} {one['tasks'][0][1]:13.2f}")
-    for task in dict.fromkeys([t for t, _ in marks] + list(walls)):
-        wall = f"{walls[task]:16.1f}" if task in walls else f"{'':16}"
-        print(f"{task[:64]:64} {wall} {cpus[task]:13.2f}" if task in cpus else f"{task[:64]:64} {wall}")
-    return 0
+    columns = []
+    for name in ("playbook on 1 host", "same on 1 host"):
+        _, cpu, _, one = runs[name]
+        marks = [["(start-up)", 0]] + one["tasks"] + [["(summary, exit, ssh connection master)", one["end_cpu"]]]
+        columns.append([(task, after - at) for (task, at), (_, after) in zip(marks, marks[1:] + [[None, cpu]])])
+    real, floor = columns
+    if len(real) != len(floor):  # a playbook of another shape: no column of its own
+        floor = [(task, None) for task, _ in real]
+    for (task, cpu), (_, nothing) in zip(real, floor):
+        wall = f"{walls[task]:16.1f}" if task in walls else ""
+        print(f"{task[:62]:62} {wall:>16} {cpu:13.2f} {'' if nothing is None else f'{nothing:13.2f}':>13}")
+    print(f"{'total':62} {'':16} {sum(c for _, c in real):13.2f} "
+          f"{'' if floor[0][1] is None else f'{sum(c for _, c in floor):13.2f}':>13}")
 
 
 if __name__ == "__main__":
