@@ -2,7 +2,8 @@
 """collect.yml beside a plain ssh script that does the same work (bench_plain.sh), side by side in one run: N sshd
 hosts on loopback addresses (the fleet test's set-up), one simulated drive each, all hosts at once. Prints per host
 the wall, the time inside dumplog and the overhead; the controller's CPU per host (user+sys of ansible-playbook or of
-the scripts and all their children, ssh included); the ratios; then the playbook's cost task by task.
+the scripts and all their children, ssh included) and the ratios; the same with one host, and for the playbook's
+tasks with nothing to do (bench_floor.yml: what Ansible itself costs); then the cost task by task.
 usage: contrib/ansible/bench_fleet.py BUILD_DIR [HOSTS]   (as root; HOSTS: default 16)"""
 import contextlib, ctypes, json, os, resource, shutil, signal, subprocess as sp, sys, tempfile, time  # noqa: E401
 from pathlib import Path
@@ -91,8 +92,10 @@ def plain(fleet, hosts):
 
 
 def main():
-    if sys.argv[1] == "--cpu":
+    if sys.argv[1:2] == ["--cpu"]:
         return cpu_mode(sys.argv[2], sys.argv[3:])
+    if len(sys.argv) not in (2, 3):
+        sys.exit(__doc__.rsplit("\n", 1)[1])
     if os.geteuid() != 0:
         sys.exit("bench-fleet: it brings up sshd hosts, a user and sudo on this machine: run as root")
     tf.run(tf.ROOT / "scripts/deps.sh", "ansible-playbook=ansible-core", "/usr/sbin/sshd=openssh-server", "sudo=sudo",
